@@ -1,0 +1,145 @@
+#include "core/mempool.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/test_support.h"
+
+class Mempool : public ::testing::Test {
+protected:
+    void SetUp() override { reset_core(); }
+    void TearDown() override { reset_core(); }
+};
+
+TEST_F(Mempool, CountsLiveBlocksAndTearsDownWithTheLast) {
+    void* a = QOBmalloc(100);
+    void* b = QOBmalloc(50);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(qobmem.mem_alloc_cnt, 2u);
+    EXPECT_EQ(qobmem.total_allocated, 150u);
+    EXPECT_EQ(qobmem.free_entries, (uint32_t)QOB_TABLE_ENTRIES - 2);
+    EXPECT_EQ(QOBfree(a), 0);
+    EXPECT_EQ(qobmem.total_allocated, 50u);
+    EXPECT_EQ(qobmem.peak_allocated, 150u);
+    EXPECT_TRUE(qob_tables_exist());
+    EXPECT_EQ(QOBfree(b), 0);
+    EXPECT_FALSE(qob_tables_exist());
+    // The next allocation sets the tables up again.
+    void* c = QOBmalloc(10);
+    EXPECT_TRUE(qob_tables_exist());
+    EXPECT_EQ(QOBfree(c), 0);
+}
+
+TEST_F(Mempool, The10241stBlockIsRefused) {
+    std::vector<void*> blocks;
+    for (int i = 0; i < QOB_TABLE_ENTRIES; i++) blocks.push_back(QOBmalloc(1));
+    for (void* p : blocks) ASSERT_NE(p, nullptr);
+    EXPECT_EQ(QOBmalloc(1), nullptr);
+    EXPECT_NE(read_file("debugmsg").find("W16GlobalAlloc qoberr 37"), std::string::npos);
+    EXPECT_EQ(qobmem.mem_alloc_cnt, (uint32_t)QOB_TABLE_ENTRIES);
+    // A freed entry is found again by the next allocation.
+    EXPECT_EQ(QOBfree(blocks[5000]), 0);
+    blocks[5000] = QOBmalloc(1);
+    EXPECT_NE(blocks[5000], nullptr);
+    EXPECT_EQ(QOBfree_allmem(), 0);
+    EXPECT_FALSE(qob_tables_exist());
+}
+
+TEST_F(Mempool, FreeingAnUnknownAddressChangesNothing) {
+    void* a = QOBmalloc(8);
+    int local = 0;
+    QobMem before = qobmem;
+    EXPECT_EQ(QOBfree(&local), -1);
+    EXPECT_EQ(qobmem.mem_alloc_cnt, before.mem_alloc_cnt);
+    EXPECT_EQ(qobmem.total_allocated, before.total_allocated);
+    EXPECT_EQ(qobmem.free_entries, before.free_entries);
+    EXPECT_NE(read_file("debugmsg").find("!! QOBFree: GlobalFree() fail 10239 mem_alloc_cnt 1"), std::string::npos);
+    EXPECT_EQ(QOBfree(nullptr), 0);
+    QOBfree(a);
+}
+
+TEST_F(Mempool, ReserveOf16KbIsKeptWithoutALine) {
+    plat_fake_mem_available(200000);
+    void* a = QOBmalloc(10);  // sets up the tables with this figure
+    ASSERT_NE(a, nullptr);
+    // 200000 - 183000 = 17000 -> 16384 after rounding: allowed.
+    void* b = QOBmalloc(183000);
+    EXPECT_NE(b, nullptr);
+    QOBfree(b);
+    remove("debugmsg");
+    // 200000 - 184000 = 16000 -> 15360: refused silently.
+    EXPECT_EQ(QOBmalloc(184000), nullptr);
+    EXPECT_EQ(read_file("debugmsg"), "");
+    // More than is available: refused with the QOBmalloc line.
+    EXPECT_EQ(QOBmalloc(300000), nullptr);
+    EXPECT_NE(read_file("debugmsg").find("QOBmalloc qoberr 35"), std::string::npos);
+    QOBfree(a);
+}
+
+TEST_F(Mempool, TableSetupFailuresAreReported) {
+    struct Case {
+        int fail_nth;
+        const char* line;
+    };
+    static const Case kCases[] = {
+        {1, "alloc_table_space -1 qoberr 36"},
+        {2, "alloc_table_space -3 qoberr 36"},
+        {3, "alloc_table_space -5 qoberr 36"},
+    };
+    for (const Case& c : kCases) {
+        reset_core();
+        qob_fail_platform_alloc(c.fail_nth);
+        EXPECT_EQ(QOBmalloc(10), nullptr) << c.fail_nth;
+        std::string log = read_file("debugmsg");
+        EXPECT_NE(log.find(c.line), std::string::npos) << log;
+        EXPECT_NE(log.find("!! QOBmalloc() init_qobmem_sys() fail"), std::string::npos);
+        EXPECT_FALSE(qob_tables_exist());
+        qob_fail_platform_alloc(0);
+        void* p = QOBmalloc(10);
+        EXPECT_NE(p, nullptr);
+        QOBfree(p);
+    }
+}
+
+TEST_F(Mempool, TooLittleMemoryForTheTables) {
+    plat_fake_mem_available(81920 + 16000);
+    EXPECT_EQ(QOBmalloc(1), nullptr);
+    EXPECT_NE(read_file("debugmsg").find("QOBmalloc qoberr 35"), std::string::npos);
+    EXPECT_EQ(init_qobmem_sys(), -1);
+    plat_fake_mem_available(81920 + 17408);
+    EXPECT_EQ(init_qobmem_sys(), 0);
+    EXPECT_EQ(init_qobmem_sys(), -4);
+}
+
+TEST_F(Mempool, CheckedAllocateReportsRequiredAndAvailable) {
+    plat_fake_mem_available(312 * 1024);
+    void* keep = QOBmalloc(1);
+    EXPECT_EQ(qob_checked_malloc(500 * 1024), nullptr);
+    EXPECT_EQ(diag.last_code, 17);
+    EXPECT_STREQ(diag.status2, "  Req'd vs actual (Kb) 500,312  ");
+    EXPECT_EQ(qob_checked_free(nullptr), -1);
+    EXPECT_EQ(qob_checked_free(keep), 0);
+}
+
+TEST_F(Mempool, LeakReportNamesEveryNonZeroCounter) {
+    void* p = QOBmalloc(4);
+    qob_count_pen(2);
+    qob_count_brush(1);
+    qob_count_brush(-1);
+    EXPECT_EQ(qob_leak_report(), 5 + 6);
+    std::string log = read_file("debugmsg");
+    EXPECT_NE(log.find("!! mem_alloc_cnt = 1\r\n"), std::string::npos);
+    EXPECT_NE(log.find("!! qob_pen_count = 2\r\n"), std::string::npos);
+    EXPECT_EQ(log.find("qob_brush_count"), std::string::npos);
+    EXPECT_EQ(log.find("qob_rgn_count"), std::string::npos);
+    QOBfree(p);
+    qob_count_pen(-2);
+    EXPECT_EQ(qob_leak_report(), 0);
+}
+
+TEST_F(Mempool, MemoryShortMeasuresFreshly) {
+    plat_fake_mem_available(100000);
+    EXPECT_TRUE(qob_memory_short(100001));
+    EXPECT_FALSE(qob_memory_short(100000));
+}

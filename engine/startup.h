@@ -1,0 +1,67 @@
+// Start-up and shutdown of vantor: the command line, early start-up,
+// zyr_init, the window paths that start and stop the cycle, the exit
+// procedure and the leak report.
+#pragma once
+
+#include <cstdint>
+
+constexpr int DEFAULT_START_PAGE = 10;
+constexpr int RECENT_FILES_BYTES = 1104;   // four records of 276 bytes
+
+// Exit codes of vantor.
+enum {
+    EXIT_EARLY_FAILED = -1,
+    EXIT_INIT_FAILED = 102,
+    EXIT_NO_TIMER = 105,
+};
+
+// Start-up steps that later modules of vantor fill. A null hook is a step
+// with nothing to do yet.
+struct StartupHooks {
+    void (*serial_defaults)();            // every serial port record to 9600 8N1
+    int (*load_page)(int page);           // load a page into its slot
+    int (*page_resident)(int page);       // 1 when the page's slot holds it
+    int (*create_drawing)();              // the window's pens, brushes, font
+    int (*check_drawing)();               // 0 when the drawing resources are sound
+    void (*release_drawing)();
+    void (*serial_reset_table)();         // input port COM1, output port COM2
+    int (*alloc_sysparam_buffers)();      // the system parameter buffers
+    void (*free_sysparam_buffers)();
+    void (*prepare_test_packet)();        // when test data is on
+    void (*ccsds_open)();                 // when ccsds processing is on
+    void (*ccsds_close)();
+    void (*close_cycle_files)();          // the files the cycle keeps open
+    void (*free_page_lists)();            // lists 2, 1 and 0
+    void (*close_serial_ports)();
+    void (*network_shutdown)();
+};
+extern StartupHooks startup_hooks;
+
+struct StartupState {
+    int start_page;
+    char start_page_name[16];           // "PAGE%04d"
+    void** port_table;                  // MAXZYRPORTS pointers (pool)
+    uint8_t* recent_files;              // the recent file list (pool)
+    uint8_t* work_buf;                  // 1024-byte work buffer (pool)
+    int errfile;                        // zyrerr.txt, -1 closed
+    bool timer_started;
+};
+extern StartupState startup;
+
+// The start page from the command line: 0..9999, else 10.
+int parse_start_page(int argc, char** argv);
+
+int early_startup(int start_page);    // 0, or -1
+int zyr_init();                       // 0, or its failure code
+int exit_procedure(int code);         // returns code
+
+// The window paths. wnd_create returns 0, or posts the quit code and returns
+// it; wnd_timer runs one tick; wnd_paint redraws; wnd_close asks the exit
+// question; zyrwin_destroy shuts down after the message loop ended.
+int wnd_create();
+void wnd_timer();
+void wnd_paint();
+void wnd_close();
+int zyrwin_destroy(int code);
+
+void startup_reset();

@@ -1,0 +1,188 @@
+// The Qt shell of the window system: the main window with both scroll bars,
+// menus and shortcuts from the caller's tables, the precise 10 ms timer,
+// message boxes preceded by a beep, the non-blocking box of the timer path,
+// and quitting with a code.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QTimer>
+
+#include <cstring>
+
+#include "platform/ui.h"
+
+namespace {
+
+const WindowProcs* g_procs;
+QTimer* g_timer;
+TickFn g_tick;
+bool g_quit_posted;
+int g_quit_code;
+int g_nonblocking_open;
+
+class MainWindow : public QMainWindow {
+public:
+    void closeEvent(QCloseEvent* e) override {
+        e->ignore();
+        if (g_procs && g_procs->close) g_procs->close();
+    }
+};
+
+class PageArea : public QWidget {
+public:
+    PageArea() {
+        setMinimumSize(640, 400);
+        setAutoFillBackground(false);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        if (g_procs && g_procs->paint) g_procs->paint();
+    }
+};
+
+QMessageBox::Icon icon_of(unsigned flags) {
+    switch (flags & 0xF0) {
+    case MB_ICONSTOP: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+struct ButtonMap {
+    QMessageBox::StandardButton button;
+    int answer;
+};
+const ButtonMap kButtons[] = {
+    {QMessageBox::Ok, IDOK},   {QMessageBox::Cancel, IDCANCEL}, {QMessageBox::Yes, IDYES},
+    {QMessageBox::No, IDNO},   {QMessageBox::Retry, IDRETRY},
+};
+
+QMessageBox::StandardButtons buttons_of(unsigned flags) {
+    switch (flags & 0xF) {
+    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
+    case MB_RETRYCANCEL: return QMessageBox::Retry | QMessageBox::Cancel;
+    default: return QMessageBox::Ok;
+    }
+}
+
+MainWindow* g_window;
+
+}  // namespace
+
+int plat_message_box(const char* text, const char* caption, unsigned flags) {
+    plat_beep();
+    QMessageBox box(icon_of(flags), QString::fromLocal8Bit(caption), QString::fromLocal8Bit(text), buttons_of(flags),
+                    g_window);
+    int r = box.exec();
+    for (const ButtonMap& b : kButtons)
+        if (r == b.button) return b.answer;
+    return IDCANCEL;
+}
+
+int plat_nonblocking_box(const char* text, const char* caption) {
+    if (g_nonblocking_open) return -1;
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromLocal8Bit(caption), QString::fromLocal8Bit(text),
+                                QMessageBox::Ok, g_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    g_nonblocking_open = 1;
+    QObject::connect(box, &QMessageBox::finished, [] { g_nonblocking_open = 0; });
+    box->show();
+    return 0;
+}
+
+int plat_nonblocking_open() { return g_nonblocking_open; }
+
+void plat_beep() { QApplication::beep(); }
+
+void plat_post_quit(int code) {
+    if (g_quit_posted) return;
+    g_quit_posted = true;
+    g_quit_code = code;
+    QCoreApplication::exit(code);
+}
+
+int plat_start_timer(int period_ms, TickFn fn) {
+    if (!g_window) return -1;
+    g_tick = fn;
+    g_timer = new QTimer(g_window);
+    g_timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(g_timer, &QTimer::timeout, [] {
+        if (g_tick) g_tick();
+    });
+    g_timer->start(period_ms);
+    return 0;
+}
+
+void plat_stop_timer() {
+    if (g_timer) g_timer->stop();
+    g_tick = nullptr;
+}
+
+static void build_menus(MainWindow* w, const WindowProcs* procs) {
+    QMenu* current = nullptr;
+    const char* current_name = nullptr;
+    for (int i = 0; i < procs->menu_count; i++) {
+        const PlatMenuItem& m = procs->menu[i];
+        if (!current_name || strcmp(current_name, m.menu) != 0) {
+            current = w->menuBar()->addMenu(QString::fromLocal8Bit(m.menu));
+            current_name = m.menu;
+        }
+        if (!m.text) {
+            current->addSeparator();
+            continue;
+        }
+        QAction* a = current->addAction(QString::fromLocal8Bit(m.text));
+        int id = m.command;
+        QObject::connect(a, &QAction::triggered, [id] {
+            if (g_procs->command) g_procs->command(id);
+        });
+    }
+    for (int i = 0; i < procs->accel_count; i++) {
+        auto* s = new QShortcut(QKeySequence(QString::fromLocal8Bit(procs->accels[i].keys)), w);
+        s->setContext(Qt::WindowShortcut);
+        int id = procs->accels[i].command;
+        QObject::connect(s, &QShortcut::activated, [id] {
+            if (g_procs->command) g_procs->command(id);
+        });
+    }
+}
+
+int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
+    QApplication app(argc, argv);
+    g_procs = procs;
+    g_quit_posted = false;
+    g_quit_code = 0;
+    MainWindow window;
+    g_window = &window;
+    window.setWindowTitle(QString::fromLocal8Bit(procs->title));
+    auto* scroll = new QScrollArea;
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll->setWidget(new PageArea);
+    window.setCentralWidget(scroll);
+    build_menus(&window, procs);
+    window.resize(800, 560);
+    window.show();
+    int code = procs->create ? procs->create() : 0;
+    if (!g_quit_posted && code == 0) code = app.exec();
+    if (g_quit_posted) code = g_quit_code;
+    int rc = procs->destroy ? procs->destroy(code) : 0;
+    (void)rc;
+    plat_stop_timer();
+    g_window = nullptr;
+    g_procs = nullptr;
+    return code;
+}

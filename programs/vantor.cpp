@@ -1,0 +1,19 @@
+// vantor: receives, decodes, displays and records telemetry.
+#include "display/commands.h"
+#include "engine/startup.h"
+
+int main(int argc, char** argv) {
+    startup.start_page = parse_start_page(argc, argv);
+    WindowProcs procs = {};
+    procs.title = "ZYR for Linux - vantor";
+    procs.create = wnd_create;
+    procs.paint = wnd_paint;
+    procs.close = wnd_close;
+    procs.command = vantor_command;
+    procs.destroy = zyrwin_destroy;
+    procs.menu = kVantorMenu;
+    procs.menu_count = kVantorMenuCount;
+    procs.accels = kVantorAccels;
+    procs.accel_count = kVantorAccelCount;
+    return plat_run_main_window(argc, argv, &procs);
+}
