@@ -15,7 +15,10 @@
 #include "core/packet.h"
 #include "core/state.h"
 #include "core/symtab.h"
+#include "engine/ccsds.h"
 #include "engine/cycle.h"
+#include "engine/input.h"
+#include "engine/serialcfg.h"
 #include "platform/sys.h"
 #include "platform/ui.h"
 
@@ -56,7 +59,7 @@ static void* alloc_cleared(size_t n) {
 
 int early_startup(int start_page) {
     debug_printf("OS code = %d platform = %ld", cyc.os_code, cyc.os_code == 3 ? 2L : 1L);
-    if (startup_hooks.serial_defaults) startup_hooks.serial_defaults();
+    serial_defaults();
     if (plat_cwd(zyr.startdir, sizeof zyr.startdir) != 0) return -1;
     startup.port_table = (void**)alloc_cleared(PORT_TABLE_ENTRIES * sizeof(void*));
     startup.recent_files = (uint8_t*)alloc_cleared(RECENT_FILES_BYTES);
@@ -105,15 +108,15 @@ int zyr_init() {
         zyr_err(17, 2, "InitSymTab() Fail", 0, 0, 0);
         return 17;
     }
-    if ((zyr.IoFlags & IO_TEST_DATA) && startup_hooks.prepare_test_packet) startup_hooks.prepare_test_packet();
+    if (zyr.IoFlags & IO_TEST_DATA) prepare_test_packet();
     zyr.SystemFlags |= SF_RESET_STATS;
-    if (startup_hooks.ccsds_open) startup_hooks.ccsds_open();
+    if (pkt_layout.desc.flags & PKT_CCSDS) ccsds_open_files();
     if (startup_hooks.check_drawing && startup_hooks.check_drawing() != 0) return -2;
     return 0;
 }
 
 int exit_procedure(int code) {
-    if (startup_hooks.ccsds_close) startup_hooks.ccsds_close();
+    ccsds_close_files();
     if (startup_hooks.close_cycle_files) startup_hooks.close_cycle_files();
     frame_timings_off();
     if (startup_hooks.free_page_lists) startup_hooks.free_page_lists();

@@ -18,7 +18,6 @@ enum {
 // Start-up steps that later modules of vantor fill. A null hook is a step
 // with nothing to do yet.
 struct StartupHooks {
-    void (*serial_defaults)();            // every serial port record to 9600 8N1
     int (*load_page)(int page);           // load a page into its slot
     int (*page_resident)(int page);       // 1 when the page's slot holds it
     int (*create_drawing)();              // the window's pens, brushes, font
@@ -27,9 +26,6 @@ struct StartupHooks {
     void (*serial_reset_table)();         // input port COM1, output port COM2
     int (*alloc_sysparam_buffers)();      // the system parameter buffers
     void (*free_sysparam_buffers)();
-    void (*prepare_test_packet)();        // when test data is on
-    void (*ccsds_open)();                 // when ccsds processing is on
-    void (*ccsds_close)();
     void (*close_cycle_files)();          // the files the cycle keeps open
     void (*free_page_lists)();            // lists 2, 1 and 0
     void (*close_serial_ports)();

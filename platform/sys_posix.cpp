@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -124,35 +125,44 @@ int plat_start_detached(const char* path, const char* arg) {
 
 int plat_last_error() { return errno; }
 
+// While a program polls for keys, the terminal stays without echo and line
+// buffering, so a key pressed between two polls is neither shown nor held
+// back; the settings come back at exit.
+static struct termios g_saved_tty;
+static bool g_tty_raw;
+
+static void restore_tty() {
+    if (g_tty_raw) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_tty);
+    g_tty_raw = false;
+}
+
+static bool raw_tty() {
+    if (g_tty_raw) return true;
+    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &g_saved_tty) != 0) return false;
+    struct termios raw = g_saved_tty;
+    raw.c_lflag &= ~(ICANON | ECHO);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
+    g_tty_raw = true;
+    atexit(restore_tty);
+    return true;
+}
+
 bool plat_key_pending() {
-    if (!isatty(STDIN_FILENO)) return false;
+    if (!raw_tty()) return false;
     fd_set set;
     FD_ZERO(&set);
     FD_SET(STDIN_FILENO, &set);
     struct timeval tv = {0, 0};
-    struct termios old, raw;
-    tcgetattr(STDIN_FILENO, &old);
-    raw = old;
-    raw.c_lflag &= ~(ICANON | ECHO);
-    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    int n = select(STDIN_FILENO + 1, &set, nullptr, nullptr, &tv);
-    tcsetattr(STDIN_FILENO, TCSANOW, &old);
-    return n > 0;
+    return select(STDIN_FILENO + 1, &set, nullptr, nullptr, &tv) > 0;
 }
 
 int plat_get_key() {
     unsigned char c;
     if (!isatty(STDIN_FILENO)) return read(STDIN_FILENO, &c, 1) == 1 ? c : -1;
-    struct termios old, raw;
-    tcgetattr(STDIN_FILENO, &old);
-    raw = old;
-    raw.c_lflag &= ~(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    ssize_t n = read(STDIN_FILENO, &c, 1);
-    tcsetattr(STDIN_FILENO, TCSANOW, &old);
-    return n == 1 ? c : -1;
+    raw_tty();
+    return read(STDIN_FILENO, &c, 1) == 1 ? c : -1;
 }
 
 void plat_console_beep() {

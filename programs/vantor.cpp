@@ -1,9 +1,14 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
+#include "engine/input.h"
+#include "engine/port.h"
 #include "engine/startup.h"
 
 int main(int argc, char** argv) {
     startup.start_page = parse_start_page(argc, argv);
+    port_register();
+    page_register_startup_hooks();
+    input_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "core/packet.h"
+#include "core/page.h"
+#include "engine/port.h"
 #include "core/symtab.h"
 #include "engine/cycle.h"
 #include "engine/startup.h"
@@ -13,6 +15,8 @@
 constexpr uint64_t kTestWallStart = 1700000000000ull;  // 2023-11-14, in ms
 
 inline void reset_engine() {
+    page_reset();
+    port_reset();
     FreeSymTab();
     packet_reset();
     cycle_reset();
