@@ -183,16 +183,14 @@ void wnd_timer() {
     if (in_tick) return;
     in_tick = true;
     msg_enter(0x113);
-    zyr_tick();
+    if (startup_hooks.begin_draw && startup_hooks.begin_draw(0x113) != 0) {
+        debug_printf("WM_TIMER - QOB_BEGIN_DRAW() call failed");
+    } else {
+        zyr_tick();
+        if (startup_hooks.end_draw) startup_hooks.end_draw();
+    }
     msg_leave();
     in_tick = false;
-}
-
-void wnd_paint() {
-    msg_enter(0xF);
-    zyr.work_mask |= WM_DISPLAY;
-    if (cycle_hooks.display_stage) cycle_hooks.display_stage();
-    msg_leave();
 }
 
 void wnd_close() {

@@ -23,6 +23,8 @@ struct StartupHooks {
     int (*create_drawing)();              // the window's pens, brushes, font
     int (*check_drawing)();               // 0 when the drawing resources are sound
     void (*release_drawing)();
+    int (*begin_draw)(int message);       // 0, or the tick is skipped
+    void (*end_draw)();
     void (*serial_reset_table)();         // input port COM1, output port COM2
     int (*alloc_sysparam_buffers)();      // the system parameter buffers
     void (*free_sysparam_buffers)();
@@ -52,11 +54,10 @@ int zyr_init();                       // 0, or its failure code
 int exit_procedure(int code);         // returns code
 
 // The window paths. wnd_create returns 0, or posts the quit code and returns
-// it; wnd_timer runs one tick; wnd_paint redraws; wnd_close asks the exit
+// it; wnd_timer runs one tick; wnd_close asks the exit
 // question; zyrwin_destroy shuts down after the message loop ended.
 int wnd_create();
 void wnd_timer();
-void wnd_paint();
 void wnd_close();
 int zyrwin_destroy(int code);
 

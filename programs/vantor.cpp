@@ -1,5 +1,6 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
+#include "display/screen.h"
 #include "engine/input.h"
 #include "engine/port.h"
 #include "engine/startup.h"
@@ -9,10 +10,11 @@ int main(int argc, char** argv) {
     port_register();
     page_register_startup_hooks();
     input_register();
+    display_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;
-    procs.paint = wnd_paint;
+    procs.paint = display_paint;
     procs.close = wnd_close;
     procs.command = vantor_command;
     procs.destroy = zyrwin_destroy;

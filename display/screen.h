@@ -1,0 +1,15 @@
+// vantor's page area: bringing the grid up with the window and down at
+// exit, and the paint procedure that redraws the whole page.
+#pragma once
+
+// Measures the cell, sizes the grid, reads zyrvid.cfg and allocates the
+// shadow screen: 0 or -1.
+int display_create();
+// Writes zyrvid.cfg, frees the shadow screen and every frame.
+void display_release();
+// The paint message: the display stage is on again, every frame is drawn
+// and the display stage runs once.
+void display_paint();
+
+// Installs the above into vantor's start-up and shutdown.
+void display_register();

@@ -1,0 +1,91 @@
+// Fake canvas for unit tests: a grid of cells and a small pixel buffer.
+#include "platform/fake/canvas_fake.h"
+
+#include <cstring>
+
+struct FakeCell {
+    char ch;
+    PlatRgb bg, fg;
+};
+
+static FakeCell g_cells[FAKE_ROWS][FAKE_COLS];
+static PlatRgb g_pixels[FAKE_ROWS * FAKE_CELL_H][FAKE_COLS * FAKE_CELL_W / 4];
+static int g_screen_w = 1024, g_screen_h = 768;
+static int g_draws;
+static bool g_open, g_fail;
+
+void fake_canvas_reset() {
+    for (auto& row : g_cells)
+        for (auto& c : row) c = FakeCell{' ', {0, 0, 0}, {0, 0, 0}};
+    memset(g_pixels, 0, sizeof g_pixels);
+    g_screen_w = 1024;
+    g_screen_h = 768;
+    g_draws = 0;
+    g_open = g_fail = false;
+}
+
+void fake_canvas_set_screen(int w, int h) {
+    g_screen_w = w;
+    g_screen_h = h;
+}
+
+std::string fake_canvas_text(int r, int c, int n) {
+    std::string s;
+    for (int i = 0; i < n && r >= 0 && r < FAKE_ROWS && c + i < FAKE_COLS; i++) s.push_back(g_cells[r][c + i].ch);
+    return s;
+}
+
+PlatRgb fake_canvas_bg(int r, int c) { return g_cells[r][c].bg; }
+PlatRgb fake_canvas_fg(int r, int c) { return g_cells[r][c].fg; }
+PlatRgb fake_canvas_pixel(int x, int y) { return g_pixels[y][x]; }
+int fake_canvas_draws() { return g_draws; }
+bool fake_canvas_open() { return g_open; }
+void fake_canvas_fail_begin(bool fail) { g_fail = fail; }
+
+void canvas_cell_size(int* w, int* h) {
+    *w = FAKE_CELL_W;
+    *h = FAKE_CELL_H;
+}
+
+void canvas_screen_size(int* w, int* h) {
+    *w = g_screen_w;
+    *h = g_screen_h;
+}
+
+int canvas_begin() {
+    if (g_fail) return -1;
+    g_open = true;
+    return 0;
+}
+
+void canvas_end() { g_open = false; }
+void canvas_set_size(int, int) {}
+void canvas_update() {}
+
+void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len) {
+    g_draws++;
+    int r = y / FAKE_CELL_H, c = x / FAKE_CELL_W;
+    for (int i = 0; i < len; i++)
+        if (r >= 0 && r < FAKE_ROWS && c + i >= 0 && c + i < FAKE_COLS) g_cells[r][c + i] = FakeCell{text[i], bg, fg};
+}
+
+void canvas_fill(int x, int y, int w, int h, PlatRgb c) {
+    for (int j = y; j < y + h; j++)
+        for (int i = x; i < x + w; i++) canvas_point(i, j, c);
+}
+
+void canvas_point(int x, int y, PlatRgb c) {
+    if (x >= 0 && y >= 0 && y < FAKE_ROWS * FAKE_CELL_H && x < FAKE_COLS * FAKE_CELL_W / 4) g_pixels[y][x] = c;
+}
+
+void canvas_line(int x0, int y0, int x1, int y1, PlatRgb c) {
+    int dx = x1 > x0 ? x1 - x0 : x0 - x1, dy = y1 > y0 ? y0 - y1 : y1 - y0;
+    int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1, err = dx + dy;
+    for (;;) {
+        canvas_point(x0, y0, c);
+        if (x0 == x1 && y0 == y1) break;
+        int e2 = 2 * err;
+        if (e2 >= dy) err += dy, x0 += sx;
+        if (e2 <= dx) err += dx, y0 += sy;
+    }
+}
