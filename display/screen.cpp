@@ -4,7 +4,9 @@
 
 #include "core/diagnostics.h"
 #include "core/state.h"
+#include "core/page.h"
 #include "display/grid.h"
+#include "display/ports.h"
 #include "display/vport.h"
 #include "engine/cycle.h"
 #include "engine/startup.h"
@@ -36,6 +38,8 @@ void display_paint() {
 static int create_drawing() { return display_create(); }
 
 void display_register() {
+    display_ports_register();
+    page_hooks.repaint = canvas_invalidate;
     startup_hooks.create_drawing = create_drawing;
     startup_hooks.release_drawing = display_release;
     startup_hooks.begin_draw = QOB_BEGIN_DRAW;

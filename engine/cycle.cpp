@@ -68,8 +68,10 @@ static void due_at_once() { cyc.next_due = zyr.zyr_msecs ? zyr.zyr_msecs - 1 : 0
 void cycle_set_loop_time(uint32_t msecs) {
     if (msecs == 0) msecs = 1;
     if (msecs > LOOP_MSECS_MAX) msecs = LOOP_MSECS_MAX;
+    bool changed = msecs != zyr.loop_msecs;
     zyr.loop_msecs = msecs;
     due_at_once();
+    if (changed && cycle_hooks.loop_time_changed) cycle_hooks.loop_time_changed();
 }
 
 bool cycle_loop_key(char key) {

@@ -21,6 +21,7 @@ struct CycleHooks {
     void (*packet_outputs)();       // echo, user packet output, record files
     void (*input_timeout)();        // "0006 No incoming data, timeout"
     void (*display_stage)();        // evaluate and draw the current page
+    void (*loop_time_changed)();    // evaluation: settle the port masks again
     void (*page_backup)();          // periodic page backup
     void (*command_dispatcher)();   // every 500 ms
     void (*ccsds_service)();        // every 1000 ms

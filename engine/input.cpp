@@ -307,6 +307,18 @@ void telmconfig_refresh() {
     output_texts();
 }
 
+// ---- user hooks ------------------------------------------------------------------------
+
+// The user packet output only counts what it is given.
+void user_packet_out(const uint8_t*, int len) {
+    zyr_stat(ST_PACKETS_SENT)++;
+    zyr_stat(ST_BYTES_SENT) += (uint32_t)len;
+    zyr_stat(ST_LAST_SENT_PACKET_TIME) = (uint32_t)zyr.caltime;
+}
+
+// The user byte output accepts every byte and drops it.
+void user_byte_out(uint8_t) {}
+
 // ---- wiring into the cycle -----------------------------------------------------------
 
 static void acquire() { get_next_packet(); }
@@ -316,6 +328,7 @@ static void acquire() { get_next_packet(); }
 static void packet_outputs() {
     bool stream = zyr.IoFlags & (IO_SERIAL_IN | IO_NET_IN | IO_RAW_PLAYBACK | IO_USER_BYTE_IN);
     record_packet(pkt.buf, pkt.len, !stream);
+    if (zyr.IoFlags & IO_USER_PACKET_OUT) user_packet_out(pkt.buf, pkt.len);
 }
 
 static void timeout_check() { input_timeout_check(); }
@@ -328,5 +341,6 @@ void input_register() {
     cycle_hooks.input_timeout = timeout_check;
     cycle_hooks.status_texts = telmconfig_refresh;
     packet_hooks.prepare_test_packet = prepare_test_packet;
+    packet_hooks.user_byte_out = user_byte_out;
     playback.eof_hook = playback_ended;
 }

@@ -61,6 +61,11 @@ int get_next_packet();
 void prepare_test_packet();
 int test_data_packet();
 
+// The user output hooks: the packet output counts packets and bytes in the
+// statistics, the byte output drops every byte.
+void user_packet_out(const uint8_t* p, int len);
+void user_byte_out(uint8_t byte);
+
 // Input timeout check: 0, or 6 when a port timed out.
 int input_timeout_check();
 

@@ -178,3 +178,17 @@ TEST_F(Input, VantorCycleRecordsTestDataPackets) {
     while (zyr.IoFlags & IO_RAW_PLAYBACK) get_next_packet();
     EXPECT_EQ(zyr.zyrfr_cnt - before, before);
 }
+
+TEST_F(Input, UserPacketOutputCounts) {
+    input_register();
+    clock_start();
+    zyr.IoFlags = IO_TEST_DATA | IO_USER_PACKET_OUT;
+    prepare_test_packet();
+    for (int i = 0; i < 20; i++) {
+        plat_fake_clock_advance(10);
+        zyr_tick();
+    }
+    EXPECT_GE(zyr.zyrfr_cnt, 3u);
+    EXPECT_EQ(zyr_stat(ST_PACKETS_SENT), zyr.zyrfr_cnt);
+    EXPECT_EQ(zyr_stat(ST_BYTES_SENT), zyr.zyrfr_cnt * 64);
+}

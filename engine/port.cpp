@@ -12,7 +12,9 @@
 #include "core/packet.h"
 #include "core/state.h"
 #include "core/symtab.h"
+#include "engine/alarm.h"
 #include "engine/cycle.h"
+#include "engine/paramrecord.h"
 #include "engine/playback.h"
 #include "engine/startup.h"
 
@@ -125,6 +127,14 @@ static uint32_t start_flags(const PortRecord* rec) {
 
 static uint32_t period_ms(uint32_t mask) { return (uint32_t)rate_period(mask) * zyr.loop_msecs; }
 
+// A signed raw field under a bit mask is extended into every bit above the
+// mask's lowest set bit that the mask does not cover.
+static uint32_t sign_extension(const PortRecord* rec) {
+    uint32_t mask = rec->cal.bitmask;
+    if (!(rec->cal.calflags & CAL_BITMASK) || mask == 0) return 0;
+    return (0xFFFFFFFFu << __builtin_ctz(mask)) & ~mask;
+}
+
 static void fill_port(ZyrPort* p, const PortRecord* rec, int index, int width, int32_t count, uint32_t incr) {
     char fmt[DT_TEXT_BUF];
     p->index = index;
@@ -135,6 +145,8 @@ static void fill_port(ZyrPort* p, const PortRecord* rec, int index, int width, i
     p->raw_type = dt_classify(fmt);
     field_text(rec->displayformat, sizeof rec->displayformat, fmt);
     p->data_type = dt_classify(fmt);
+    p->disp_width = dt_display_width(fmt);
+    if (p->disp_width > DT_TEXT_MAX) p->disp_width = DT_TEXT_MAX;
     p->super_count = count;
     p->super_incr = incr;
     p->conv_index = (rec->port_flags & PF_CALIB) ? rec->function : -1;
@@ -145,10 +157,16 @@ static void fill_port(ZyrPort* p, const PortRecord* rec, int index, int width, i
     p->h.display_mask = plot ? 0xFFFFFFFFu : rec->displayrate;
     p->process_period_ms = period_ms(p->h.process_mask);
     p->display_period_ms = period_ms(p->h.display_mask);
+    p->built_loop_ms = zyr.loop_msecs;
+    p->sign_ext = (rec->port_flags & PF_CALIB) ? sign_extension(rec) : 0;
+    p->rec_slot = -1;
     p->h.tag_parent = -1;
     if (rec->view == VIEW_SAMPLE_COUNT) {
+        // The port's own counter is one sample of at most four bytes.
         p->raw = bytes_of(&p->sample_count);
         if (p->raw_width > (int)sizeof p->sample_count) p->raw_width = sizeof p->sample_count;
+        p->super_count = 1;
+        p->super_incr = 0;
     } else {
         port_raw(p);
     }
@@ -182,9 +200,17 @@ PortHead* port_build(const PortRecord* rec, int index) {
 }
 
 // A length port makes the packets variable-length; a filter port becomes
-// the page's packet filter.
+// the page's packet filter; a port with limits turns the alarm service on;
+// a port with a record file starts recording.
 void port_complete(PortHead* h, int index) {
     const PortRecord* rec = h->rec;
+    ZyrPort* p = reinterpret_cast<ZyrPort*>(h);
+    if (h->flags & RT_HAS_LIMITS) port_state.alarm_ports++;
+    if ((rec->port_flags & PF_RECORD) && rec->filename[0]) {
+        char name[sizeof rec->filename];
+        field_text(rec->filename, sizeof rec->filename - 1, name);
+        param_record_open(p, name, REC_PARAM);
+    }
     if (rec->port_flags & PF_VARPKTLEN) {
         char name[DT_TEXT_BUF];
         field_text(rec->mnemonic, DT_TEXT_MAX, name);
@@ -202,10 +228,17 @@ void port_complete(PortHead* h, int index) {
     }
 }
 
+// A port deleted in alarm gives its beep and stop requests back, so a page
+// change never leaves the beeper on or the cycle in step mode; its record
+// file is closed with the closing header.
 int port_delete(PortHead* h, int index) {
     if (pages.length_port == (uint32_t)index + 1) pages.length_port = 0;
     if (port_state.filter_port == index + 1) port_state.filter_port = 0;
     ZyrPort* p = reinterpret_cast<ZyrPort*>(h);
+    if (port_hooks.deleted) port_hooks.deleted(index);
+    alarm_release(p);
+    param_record_close(p, false);
+    if ((h->flags & RT_HAS_LIMITS) && port_state.alarm_ports > 0) port_state.alarm_ports--;
     int rc = 0;
     if (p->avg && QOBfree(p->avg) != 0) rc = -1;
     if (p->calib && QOBfree(p->calib) != 0) rc = -1;

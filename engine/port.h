@@ -28,6 +28,21 @@ enum : uint32_t {
     RT_HELD = 0x00800000,          // updated only from accepted packets
 };
 
+// Marks of the port's value frame that the evaluation sets for the
+// value-port display.
+enum : uint32_t {
+    MARK_ALARM = 0x1,              // drawn in the alarm colours
+    MARK_RECORDING = 0x2,          // the parameter is being recorded
+    MARK_RECORDED = 0x4,           // a value of this pass went to the record file
+};
+
+// What a port records to, when anything.
+enum : int {
+    REC_NONE = 0,
+    REC_PARAM = 1,                 // its own record file (`filename`)
+    REC_ALARM = 2,                 // the alarm record file while in alarm
+};
+
 // The free_disk system parameter, stored by the compiler as view 70.
 constexpr int SYSPARAM_FREE_DISK = VIEW_COUNT;
 
@@ -64,6 +79,14 @@ struct ZyrPort {
     CalConst* avg;                  // avgsamples samples, then the running sum (pool); null: none
     uint32_t avg_count;             // samples in the ring
     uint32_t avg_pos;               // next ring position
+    uint32_t sign_ext;              // bits a signed raw field under `bitmask` extends into
+    uint32_t built_loop_ms;         // loop time the page masks were made for
+    int disp_width;                 // display width of the display format, at most 80
+    bool valued;                    // converted at least once
+    uint32_t marks;                 // MARK_*
+    int colour_state;               // 0 normal; 2 or 4 a colour pair chosen by the function
+    int rec_kind;                   // REC_*
+    int rec_slot;                   // record file slot, -1 none
 };
 static_assert(offsetof(ZyrPort, h) == 0, "a table entry is both PortHead and ZyrPort");
 
@@ -71,6 +94,7 @@ static_assert(offsetof(ZyrPort, h) == 0, "a table entry is both PortHead and Zyr
 struct PortState {
     int filter_port;                // 1-based index of the packet filter port, 0 none
     uint32_t free_disk_kb;          // area of the free_disk parameter
+    int alarm_ports;                // ports with limits: the alarm service is on while above 0
 };
 extern PortState port_state;
 
@@ -78,6 +102,7 @@ extern PortState port_state;
 // (serial tables, key table, user buffers); null when absent.
 struct PortHooks {
     const uint8_t* (*view_base)(int view);
+    void (*deleted)(int index);      // the display frees what it kept for the port
 };
 extern PortHooks port_hooks;
 

@@ -58,6 +58,9 @@ static void* alloc_cleared(size_t n) {
 }
 
 int early_startup(int start_page) {
+    // Reports before the clocks are set still carry the time of day.
+    zyr.caltime = plat_calendar_time();
+    state_refresh_asciictime();
     debug_printf("OS code = %d platform = %ld", cyc.os_code, cyc.os_code == 3 ? 2L : 1L);
     serial_defaults();
     if (plat_cwd(zyr.startdir, sizeof zyr.startdir) != 0) return -1;

@@ -24,6 +24,8 @@ void canvas_end();
 void canvas_set_size(int w, int h);
 // Asks for the window to show what was drawn.
 void canvas_update();
+// Asks for a full repaint: the program's paint procedure runs again.
+void canvas_invalidate();
 
 void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len);
 void canvas_fill(int x, int y, int w, int h, PlatRgb c);

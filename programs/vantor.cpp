@@ -1,6 +1,7 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
 #include "display/screen.h"
+#include "engine/evaluate.h"
 #include "engine/input.h"
 #include "engine/port.h"
 #include "engine/startup.h"
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     port_register();
     page_register_startup_hooks();
     input_register();
+    evaluate_register();
     display_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";

@@ -10,19 +10,21 @@ unset QT_QPA_PLATFORM
 export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
 fail() { echo "FAIL: $*"; [ -n "${work:-}" ] && { echo "--- debugmsg"; cat "$work/debugmsg" 2>/dev/null; echo "--- output"; cat "$work/out.txt" 2>/dev/null; }; exit 1; }
 
-# A free display number.
-for n in $(seq 90 140); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { disp=$n; break; }
-done
-Xvfb :$disp -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and tells its number.
+dispfile=$(mktemp /tmp/zyr-vantor-disp.XXXXXX)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null; [ -n "${work:-}" ] && rm -rf "$work"' EXIT
-export DISPLAY=:$disp
+trap 'kill $pid 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$dispfile"; [ -n "${work:-}" ] && rm -rf "$work"' EXIT
+for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
+[ -s "$dispfile" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -1 "$dispfile")
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+pid=
 
-# Waits until a window with this title exists; prints its id.
+# Waits until a window with this title exists (up to $2 tenths of a
+# second, default 100); prints its id.
 wait_window() {
-    for _ in $(seq 100); do
+    for _ in $(seq "${2:-100}"); do
         id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
@@ -52,6 +54,10 @@ run 5
 id=$(wait_window "^Welcome$") || fail "no Welcome box"
 xdotool windowfocus --sync "$id" key Return
 main=$(wait_window "ZYR for Linux") || fail "no main window"
+# Without page files the packets are of variable length and no parameter
+# gives the length: the first page build says so once.
+id=$(wait_window "^Variable Length Pkts$") || fail "no variable length warning"
+xdotool windowfocus --sync "$id" key Return
 sleep 1.5
 xdotool windowfocus --sync "$main" key alt+q
 id=$(wait_window "^ZYR Exit$") || fail "no exit question"

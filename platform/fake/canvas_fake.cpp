@@ -13,6 +13,7 @@ static PlatRgb g_pixels[FAKE_ROWS * FAKE_CELL_H][FAKE_COLS * FAKE_CELL_W / 4];
 static int g_screen_w = 1024, g_screen_h = 768;
 static int g_draws;
 static bool g_open, g_fail;
+static int g_invalidated;
 
 void fake_canvas_reset() {
     for (auto& row : g_cells)
@@ -22,6 +23,7 @@ void fake_canvas_reset() {
     g_screen_h = 768;
     g_draws = 0;
     g_open = g_fail = false;
+    g_invalidated = 0;
 }
 
 void fake_canvas_set_screen(int w, int h) {
@@ -61,6 +63,8 @@ int canvas_begin() {
 void canvas_end() { g_open = false; }
 void canvas_set_size(int, int) {}
 void canvas_update() {}
+void canvas_invalidate() { g_invalidated++; }
+int fake_canvas_invalidations() { return g_invalidated; }
 
 void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len) {
     g_draws++;

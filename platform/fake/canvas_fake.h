@@ -21,3 +21,4 @@ PlatRgb fake_canvas_pixel(int x, int y);
 int fake_canvas_draws();        // canvas_text calls so far
 bool fake_canvas_open();        // between begin and end
 void fake_canvas_fail_begin(bool fail);
+int fake_canvas_invalidations();   // full repaints asked for

@@ -4,10 +4,7 @@
 // and quitting with a code.
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
-#include <QFontMetrics>
 #include <QImage>
-#include <QScreen>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -21,6 +18,7 @@
 #include <cstring>
 
 #include "platform/canvas.h"
+#include "platform/qt/canvas_qt.h"
 #include "platform/ui.h"
 
 namespace {
@@ -65,9 +63,6 @@ public:
 };
 
 PageArea* g_area;
-QPainter* g_painter;
-QFont g_font;
-int g_cell_w = 8, g_cell_h = 16;
 
 QMessageBox::Icon icon_of(unsigned flags) {
     switch (flags & 0xF0) {
@@ -189,129 +184,28 @@ int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
     MainWindow window;
     g_window = &window;
     window.setWindowTitle(QString::fromLocal8Bit(procs->title));
-    g_font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    QFontMetrics fm(g_font);
-    g_cell_w = fm.horizontalAdvance(QLatin1Char('M'));
-    g_cell_h = fm.height();
     auto* scroll = new QScrollArea;
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     g_area = new PageArea;
     scroll->setWidget(g_area);
+    canvas_qt_attach(&g_area->image, g_area, &g_area->full_paint);
     window.setCentralWidget(scroll);
     build_menus(&window, procs);
     window.resize(800, 560);
-    window.show();
+    // As on any window system, creation comes before the window is shown,
+    // so the first paint finds the page area ready.
     int code = procs->create ? procs->create() : 0;
+    if (!g_quit_posted && code == 0) window.show();
     if (!g_quit_posted && code == 0) code = app.exec();
     if (g_quit_posted) code = g_quit_code;
     int rc = procs->destroy ? procs->destroy(code) : 0;
     (void)rc;
     plat_stop_timer();
-    canvas_end();
+    canvas_qt_attach(nullptr, nullptr, nullptr);
     g_area = nullptr;
     g_window = nullptr;
     g_procs = nullptr;
     return code;
 }
 
-// ---- canvas -------------------------------------------------------------------
-
-void canvas_cell_size(int* w, int* h) {
-    *w = g_cell_w;
-    *h = g_cell_h;
-}
-
-void canvas_screen_size(int* w, int* h) {
-    QScreen* screen = QGuiApplication::primaryScreen();
-    QSize s = screen ? screen->availableGeometry().size() : QSize(1024, 768);
-    *w = s.width();
-    *h = s.height();
-}
-
-int canvas_begin() {
-    if (!g_area) return -1;
-    if (!g_painter) {
-        g_painter = new QPainter(&g_area->image);
-        g_painter->setFont(g_font);
-    }
-    return 0;
-}
-
-void canvas_end() {
-    delete g_painter;
-    g_painter = nullptr;
-}
-
-void canvas_set_size(int w, int h) {
-    if (!g_area || w <= 0 || h <= 0 || (w == g_area->image.width() && h == g_area->image.height())) return;
-    bool open = g_painter != nullptr;
-    canvas_end();
-    QImage bigger(w, h, QImage::Format_RGB32);
-    bigger.fill(Qt::black);
-    QPainter p(&bigger);
-    p.drawImage(0, 0, g_area->image);
-    p.end();
-    g_area->image = bigger;
-    g_area->setFixedSize(w, h);
-    g_area->full_paint = true;
-    if (open) canvas_begin();
-}
-
-void canvas_update() {
-    if (g_area) g_area->update();
-}
-
-static QColor qcolor(PlatRgb c) { return QColor(c.r, c.g, c.b); }
-
-// Code page 437 bytes: the frame line characters become box drawing
-// characters, the rest reads as Latin-1.
-static QString cp437_text(const char* text, int len) {
-    QString s;
-    s.reserve(len);
-    for (int i = 0; i < len; i++) {
-        unsigned char c = (unsigned char)text[i];
-        switch (c) {
-        case 179: s.append(QChar(0x2502)); break;
-        case 191: s.append(QChar(0x2510)); break;
-        case 192: s.append(QChar(0x2514)); break;
-        case 196: s.append(QChar(0x2500)); break;
-        case 217: s.append(QChar(0x2518)); break;
-        case 218: s.append(QChar(0x250C)); break;
-        default: s.append(QChar(c)); break;
-        }
-    }
-    return s;
-}
-
-void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len) {
-    if (!g_painter) return;
-    g_painter->fillRect(x, y, len * g_cell_w, g_cell_h, qcolor(bg));
-    g_painter->setPen(qcolor(fg));
-    QFontMetrics fm(g_font);
-    QString s = cp437_text(text, len);
-    bool plain = true;
-    for (int i = 0; i < len && plain; i++) plain = (unsigned char)text[i] < 128;
-    if (plain) {
-        g_painter->drawText(x, y + fm.ascent(), s);
-        return;
-    }
-    // One character per cell, so box characters of another width still line up.
-    for (int i = 0; i < s.size(); i++) g_painter->drawText(x + i * g_cell_w, y + fm.ascent(), QString(s[i]));
-}
-
-void canvas_fill(int x, int y, int w, int h, PlatRgb c) {
-    if (g_painter) g_painter->fillRect(x, y, w, h, qcolor(c));
-}
-
-void canvas_line(int x0, int y0, int x1, int y1, PlatRgb c) {
-    if (!g_painter) return;
-    g_painter->setPen(qcolor(c));
-    g_painter->drawLine(x0, y0, x1, y1);
-}
-
-void canvas_point(int x, int y, PlatRgb c) {
-    if (!g_painter) return;
-    g_painter->setPen(qcolor(c));
-    g_painter->drawPoint(x, y);
-}

@@ -1,0 +1,6 @@
+// The [plotport] sub-block of [valueport].
+#pragma once
+
+#include "compiler/blocks.h"
+
+extern const BlockKind kPlotPortBlock;
