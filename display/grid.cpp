@@ -30,6 +30,10 @@ static void grid_start_state() {
 
 void grid_reset() { grid_start_state(); }
 
+static struct GridInit {
+    GridInit() { grid_start_state(); }
+} g_grid_init;
+
 PlatRgb palette_colour(int index) { return palette[(index >= 0 && index < PALETTE_SIZE) ? index : 0]; }
 
 void grid_init(int frame_w, int frame_h) {

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cmath>
+
 #include "platform/canvas.h"
 
 namespace {
@@ -26,9 +28,14 @@ void canvas_qt_attach(QImage* image, QWidget* widget, bool* full_paint) {
     g_widget = widget;
     g_full_paint = full_paint;
     if (!image) return;
+    // A fixed font may advance by a fraction of a pixel; spacing the letters
+    // out to whole cells keeps every character in its grid cell.
     g_font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFontMetricsF fmf(g_font);
+    qreal advance = fmf.horizontalAdvance(QLatin1Char('M'));
+    g_cell_w = (int)std::ceil(advance);
+    g_font.setLetterSpacing(QFont::AbsoluteSpacing, g_cell_w - advance);
     QFontMetrics fm(g_font);
-    g_cell_w = fm.horizontalAdvance(QLatin1Char('M'));
     g_cell_h = fm.height();
     g_ascent = fm.ascent();
 }
@@ -85,39 +92,50 @@ void canvas_invalidate() {
 
 static QColor qcolor(PlatRgb c) { return QColor(c.r, c.g, c.b); }
 
-// Code page 437 bytes: the frame line characters become box drawing
-// characters, the rest reads as Latin-1.
-static QString cp437_text(const char* text, int len) {
-    QString s;
-    s.reserve(len);
-    for (int i = 0; i < len; i++) {
-        unsigned char c = (unsigned char)text[i];
-        switch (c) {
-        case 179: s.append(QChar(0x2502)); break;
-        case 191: s.append(QChar(0x2510)); break;
-        case 192: s.append(QChar(0x2514)); break;
-        case 196: s.append(QChar(0x2500)); break;
-        case 217: s.append(QChar(0x2518)); break;
-        case 218: s.append(QChar(0x250C)); break;
-        default: s.append(QChar(c)); break;
-        }
-    }
-    return s;
+// The frame line characters of code page 437 are drawn as lines through the
+// middle of their cell, so borders join whatever the font; the other bytes
+// read as Latin-1.
+struct BoxChar {
+    unsigned char code;
+    bool left, right, up, down;
+};
+static const BoxChar kBoxChars[] = {
+    {179, false, false, true, true},   // vertical
+    {191, true, false, false, true},   // top right corner
+    {192, false, true, true, false},   // bottom left corner
+    {196, true, true, false, false},   // horizontal
+    {217, true, false, true, false},   // bottom right corner
+    {218, false, true, false, true},   // top left corner
+};
+
+static const BoxChar* box_char(unsigned char c) {
+    for (const BoxChar& b : kBoxChars)
+        if (b.code == c) return &b;
+    return nullptr;
+}
+
+static void draw_box_char(const BoxChar& b, int x, int y) {
+    int cx = x + g_cell_w / 2, cy = y + g_cell_h / 2;
+    if (b.left) g_painter->drawLine(x, cy, cx, cy);
+    if (b.right) g_painter->drawLine(cx, cy, x + g_cell_w - 1, cy);
+    if (b.up) g_painter->drawLine(cx, y, cx, cy);
+    if (b.down) g_painter->drawLine(cx, cy, cx, y + g_cell_h - 1);
 }
 
 void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len) {
     if (!g_painter) return;
     g_painter->fillRect(x, y, len * g_cell_w, g_cell_h, qcolor(bg));
     g_painter->setPen(qcolor(fg));
-    QString s = cp437_text(text, len);
-    bool plain = true;
-    for (int i = 0; i < len && plain; i++) plain = (unsigned char)text[i] < 128;
-    if (plain) {
-        g_painter->drawText(x, y + g_ascent, s);
-        return;
+    // Runs of ordinary characters are drawn whole; the letter spacing keeps
+    // them on the cells.
+    int run = 0;
+    for (int i = 0; i <= len; i++) {
+        const BoxChar* b = i < len ? box_char((unsigned char)text[i]) : nullptr;
+        if (i < len && !b) continue;
+        if (i > run) g_painter->drawText(x + run * g_cell_w, y + g_ascent, QString::fromLatin1(text + run, i - run));
+        if (b) draw_box_char(*b, x + i * g_cell_w, y);
+        run = i + 1;
     }
-    // One character per cell, so box characters of another width still line up.
-    for (int i = 0; i < s.size(); i++) g_painter->drawText(x + i * g_cell_w, y + g_ascent, QString(s[i]));
 }
 
 void canvas_fill(int x, int y, int w, int h, PlatRgb c) {
