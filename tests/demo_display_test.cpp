@@ -1,0 +1,78 @@
+// vantor on the demo pages, driven through the fake window system: the
+// pages compile, the program starts, test data flows, and the frames'
+// titles and moving values stand in the shadow screen of the page area.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "compiler/compile.h"
+#include "display/screen.h"
+#include "engine/evaluate.h"
+#include "engine/input.h"
+#include "tests/display_support.h"
+
+static std::string shadow_text() {
+    std::string all;
+    for (int r = 1; r <= grid.rows; r++) all += std::string(grid_shadow_line(r)) + "\n";
+    return all;
+}
+
+// The text that follows `label` in the shadow screen, n characters.
+static std::string after(const std::string& screen, const std::string& label, int n) {
+    size_t at = screen.find(label);
+    return at == std::string::npos ? "" : screen.substr(at + label.size(), (size_t)n);
+}
+
+static void compile_demo_pages() {
+    ASSERT_EQ(InitSymTab(), 0);
+    for (int page : {0, 9998, 9999, 10}) {
+        char txt[300], bin[32], lst[32];
+        snprintf(txt, sizeof txt, "%s/demo/PAGE%04d.TXT", ZYR_SOURCE_DIR, page);
+        snprintf(bin, sizeof bin, "PAGE%04d.BIN", page);
+        snprintf(lst, sizeof lst, "PAGE%04d.LST", page);
+        ASSERT_EQ(compile_page_files(page, txt, bin, lst), COMPILE_OK) << page;
+    }
+    FreeSymTab();
+    compiler_reset();
+}
+
+static void run_ms(int ms) {
+    for (int t = 0; t < ms; t += 10) {
+        plat_fake_clock_advance(10);
+        fake_ui_fire_timer();
+    }
+}
+
+TEST(DemoDisplay, TitlesAndMovingValuesOnThePage) {
+    reset_display();
+    evaluate_reset();
+    input_reset();
+    compile_demo_pages();
+    grid_reset();
+    fake_canvas_reset();
+    port_register();
+    page_register_startup_hooks();
+    input_register();
+    evaluate_register();
+    display_register();
+    startup.start_page = 10;
+    ASSERT_EQ(wnd_create(), 0);
+    EXPECT_TRUE(zyr.IoFlags & IO_TEST_DATA);  // page 0 switches test data on
+    display_paint();                          // the window is shown
+    run_ms(1000);
+    std::string first = shadow_text();
+    for (const char* title : {"Packet counter", "Packet time", "Temperature A", "Bus voltage", "Sampled sensor"})
+        EXPECT_NE(first.find(title), std::string::npos) << title;
+    std::string count1 = after(first, "PKTCOUNT", 6);
+    EXPECT_GT(zyr.zyrfr_cnt, 10u);
+    run_ms(500);
+    std::string count2 = after(shadow_text(), "PKTCOUNT", 6);
+    EXPECT_NE(count1, count2) << "the packet counter should move";
+    EXPECT_GT(fake_canvas_draws(), 100);
+    zyrwin_destroy(0);
+    EXPECT_EQ(qobmem.mem_alloc_cnt, 0u);
+    evaluate_reset();
+    input_reset();
+    reset_display();
+    plat_fake_clock_off();
+}
