@@ -87,9 +87,13 @@ int _setvideomoderows(int rows, int cols) {
     return 0;
 }
 
+// The window never scrolls past the last row or column of the grid.
 void grid_scroll_to(int first_row, int first_col) {
-    grid.first_row = first_row < 1 ? 1 : first_row > grid.rows ? grid.rows : first_row;
-    grid.first_col = first_col < 1 ? 1 : first_col > grid.cols ? grid.cols : first_col;
+    int last_row = grid.rows - grid.vis_rows + 1, last_col = grid.cols - grid.vis_cols + 1;
+    grid.first_row = first_row > last_row ? last_row : first_row;
+    grid.first_col = first_col > last_col ? last_col : first_col;
+    if (grid.first_row < 1) grid.first_row = 1;
+    if (grid.first_col < 1) grid.first_col = 1;
 }
 
 void text_out(int row, int col, int bg, int fg, const char* text) {

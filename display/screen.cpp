@@ -10,10 +10,52 @@
 #include "display/vport.h"
 #include "engine/cycle.h"
 #include "engine/startup.h"
+#include "platform/ui.h"
+
+// The scroll bars cover the grid rows and columns the window does not show.
+static void update_scroll_bars() {
+    plat_set_scroll(SCROLL_VERTICAL, 1, grid.rows - grid.vis_rows + 1, grid.vis_rows / 2, grid.first_row);
+    plat_set_scroll(SCROLL_HORIZONTAL, 1, grid.cols - grid.vis_cols + 1, grid.vis_cols / 2, grid.first_col);
+}
 
 int display_create() {
     grid_init(0, 0);
-    return read_video_cfg();
+    int rc = read_video_cfg();
+    plat_place_window((grid.place.left - 1) * grid.cell_w, (grid.place.top - 1) * grid.cell_h,
+                      grid.vis_cols * grid.cell_w, grid.vis_rows * grid.cell_h);
+    update_scroll_bars();
+    return rc;
+}
+
+void display_sized(int w, int h, int kind) {
+    static bool busy;  // a size message inside another is ignored
+    if (busy || kind == SIZE_MINIMISED || grid.cell_w <= 0 || grid.cell_h <= 0) return;
+    busy = true;
+    int rows = kind == SIZE_MAXIMISED ? grid.rows : h / grid.cell_h;
+    int cols = kind == SIZE_MAXIMISED ? grid.cols : w / grid.cell_w;
+    if (kind == SIZE_MAXIMISED || rows != grid.vis_rows || cols != grid.vis_cols) {
+        _setvideomoderows(rows, cols);
+        grid.place.height = grid.vis_rows;
+        grid.place.width = grid.vis_cols;
+        grid_scroll_to(grid.first_row, grid.first_col);
+        update_scroll_bars();
+        canvas_invalidate();
+    }
+    busy = false;
+}
+
+void display_moved(int x, int y) {
+    if (grid.cell_w <= 0 || grid.cell_h <= 0) return;
+    grid.place.top = y / grid.cell_h + 1;
+    grid.place.left = x / grid.cell_w + 1;
+}
+
+void display_scrolled(int bar, int pos) {
+    if (bar == SCROLL_VERTICAL)
+        grid_scroll_to(pos, grid.first_col);
+    else
+        grid_scroll_to(grid.first_row, pos);
+    canvas_invalidate();
 }
 
 void display_release() {

@@ -11,5 +11,11 @@ void display_release();
 // and the display stage runs once.
 void display_paint();
 
+// The window paths: the page area resized (pixels, SIZE_*), the window
+// moved (pixels), a scroll bar moved to a first visible row or column.
+void display_sized(int w, int h, int kind);
+void display_moved(int x, int y);
+void display_scrolled(int bar, int pos);
+
 // Installs the above into vantor's start-up and shutdown.
 void display_register();

@@ -60,11 +60,22 @@ struct WindowProcs {
     void (*close)();         // the window's close request
     void (*command)(int id);
     int (*destroy)(int code);
+    void (*sized)(int w, int h, int kind);   // page area in pixels; SIZE_*
+    void (*moved)(int x, int y);             // window position in pixels
+    void (*scrolled)(int bar, int pos);      // SCROLL_*, first visible row or column
     const PlatMenuItem* menu;
     int menu_count;
     const PlatAccel* accels;
     int accel_count;
 };
+
+enum { SIZE_RESTORED = 0, SIZE_MAXIMISED = 1, SIZE_MINIMISED = 2 };
+enum { SCROLL_HORIZONTAL = 0, SCROLL_VERTICAL = 1 };
+
+// The main window's scroll bars: range first..last, a page of `page`, at pos.
+void plat_set_scroll(int bar, int first, int last, int page, int pos);
+// Sizes the main window so the page area is w x h pixels, at x, y.
+void plat_place_window(int x, int y, int w, int h);
 
 // Creates the application and the main window, runs the message loop until
 // the quit message and returns its code after procs->destroy ran.

@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
     procs.close = wnd_close;
     procs.command = vantor_command;
     procs.destroy = zyrwin_destroy;
+    procs.sized = display_sized;
+    procs.moved = display_moved;
+    procs.scrolled = display_scrolled;
     procs.menu = kVantorMenu;
     procs.menu_count = kVantorMenuCount;
     procs.accels = kVantorAccels;

@@ -75,3 +75,10 @@ int plat_start_timer(int period_ms, TickFn fn) {
 }
 
 void plat_stop_timer() { g_tick = nullptr; }
+
+static FakeScroll g_scroll[2];
+void plat_set_scroll(int bar, int first, int last, int page, int pos) {
+    if (bar == 0 || bar == 1) g_scroll[bar] = FakeScroll{first, last, page, pos};
+}
+FakeScroll fake_ui_scroll(int bar) { return g_scroll[bar == 1 ? 1 : 0]; }
+void plat_place_window(int, int, int, int) {}

@@ -23,3 +23,8 @@ int fake_ui_timer_period();
 void fake_ui_fire_timer();                        // one timer tick
 void fake_ui_close_nonblocking();                 // the operator closes the box
 void fake_ui_fail_timer(bool fail);
+
+struct FakeScroll {
+    int first, last, page, pos;
+};
+FakeScroll fake_ui_scroll(int bar);   // the range the program last set

@@ -70,13 +70,12 @@ void canvas_set_size(int w, int h) {
     if (!g_image || w <= 0 || h <= 0 || (w == g_image->width() && h == g_image->height())) return;
     bool open = g_painter != nullptr;
     canvas_end();
-    QImage bigger(w, h, QImage::Format_RGB32);
+    QImage bigger(w, h, QImage::Format_RGB32);  // what was drawn stays
     bigger.fill(Qt::black);
     QPainter p(&bigger);
     p.drawImage(0, 0, *g_image);
     p.end();
     *g_image = bigger;
-    if (g_widget) g_widget->setFixedSize(w, h);
     if (g_full_paint) *g_full_paint = true;
     if (open) canvas_begin();
 }

@@ -11,7 +11,10 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
-#include <QScrollArea>
+#include <QGridLayout>
+#include <QMoveEvent>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
 
@@ -36,6 +39,9 @@ public:
         e->ignore();
         if (g_procs && g_procs->close) g_procs->close();
     }
+    void moveEvent(QMoveEvent*) override {
+        if (g_procs && g_procs->moved) g_procs->moved(x(), y());
+    }
 };
 
 // The page area keeps everything drawn in an off-screen image; its paint
@@ -48,9 +54,17 @@ public:
     bool full_paint = true;
     PageArea() {
         setAttribute(Qt::WA_OpaquePaintEvent);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         image = QImage(640, 400, QImage::Format_RGB32);
         image.fill(Qt::black);
-        setFixedSize(image.size());
+    }
+    QSize sizeHint() const override { return image.size(); }
+    void resizeEvent(QResizeEvent*) override {
+        if (!g_procs || !g_procs->sized) return;
+        Qt::WindowStates st = window()->windowState();
+        int kind = (st & Qt::WindowMinimized) ? SIZE_MINIMISED : (st & Qt::WindowMaximized) ? SIZE_MAXIMISED
+                                                                                              : SIZE_RESTORED;
+        g_procs->sized(width(), height(), kind);
     }
     void paintEvent(QPaintEvent*) override {
         if (full_paint && g_procs && g_procs->paint) {
@@ -58,6 +72,7 @@ public:
             g_procs->paint();
         }
         QPainter p(this);
+        p.fillRect(rect(), Qt::black);
         p.drawImage(0, 0, image);
     }
 };
@@ -94,8 +109,25 @@ QMessageBox::StandardButtons buttons_of(unsigned flags) {
 }
 
 MainWindow* g_window;
+QScrollBar* g_bars[2];
 
 }  // namespace
+
+void plat_set_scroll(int bar, int first, int last, int page, int pos) {
+    if ((bar != 0 && bar != 1) || !g_bars[bar]) return;
+    QSignalBlocker block(g_bars[bar]);
+    g_bars[bar]->setRange(first, last > first ? last : first);
+    g_bars[bar]->setPageStep(page > 0 ? page : 1);
+    g_bars[bar]->setSingleStep(1);
+    g_bars[bar]->setValue(pos);
+}
+
+void plat_place_window(int x, int y, int w, int h) {
+    if (!g_window || !g_area) return;
+    QSize extra = g_window->size() - g_area->size();
+    g_window->resize(w + extra.width(), h + extra.height());
+    g_window->move(x, y);
+}
 
 int plat_message_box(const char* text, const char* caption, unsigned flags) {
     plat_beep();
@@ -184,13 +216,24 @@ int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
     MainWindow window;
     g_window = &window;
     window.setWindowTitle(QString::fromLocal8Bit(procs->title));
-    auto* scroll = new QScrollArea;
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The page area with its two scroll bars, which move the first visible
+    // row and column of the grid by whole cells.
+    auto* central = new QWidget;
+    auto* layout = new QGridLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     g_area = new PageArea;
-    scroll->setWidget(g_area);
+    g_bars[SCROLL_HORIZONTAL] = new QScrollBar(Qt::Horizontal);
+    g_bars[SCROLL_VERTICAL] = new QScrollBar(Qt::Vertical);
+    layout->addWidget(g_area, 0, 0);
+    layout->addWidget(g_bars[SCROLL_VERTICAL], 0, 1);
+    layout->addWidget(g_bars[SCROLL_HORIZONTAL], 1, 0);
+    for (int bar : {SCROLL_HORIZONTAL, SCROLL_VERTICAL})
+        QObject::connect(g_bars[bar], &QScrollBar::valueChanged, [bar](int v) {
+            if (g_procs && g_procs->scrolled) g_procs->scrolled(bar, v);
+        });
     canvas_qt_attach(&g_area->image, g_area, &g_area->full_paint);
-    window.setCentralWidget(scroll);
+    window.setCentralWidget(central);
     build_menus(&window, procs);
     window.resize(800, 560);
     // As on any window system, creation comes before the window is shown,
@@ -203,6 +246,7 @@ int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
     (void)rc;
     plat_stop_timer();
     canvas_qt_attach(nullptr, nullptr, nullptr);
+    g_bars[0] = g_bars[1] = nullptr;
     g_area = nullptr;
     g_window = nullptr;
     g_procs = nullptr;
