@@ -12,17 +12,13 @@ export LSAN_OPTIONS="suppressions=$src/tests/lsan.supp:print_suppressions=0"
 work=$(mktemp -d /tmp/zyr-demo-e2e.XXXXXX)
 fail() { echo "FAIL: $*"; cat "$work/debugmsg" 2>/dev/null; cat "$work/out.txt" 2>/dev/null; exit 1; }
 
-dispfile=$(mktemp /tmp/zyr-demo-disp.XXXXXX)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
-xvfb=$!
+. "$src/tests/xvfb_support.sh"
 pid=
-trap 'kill $pid 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$dispfile"; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
-[ -s "$dispfile" ] || fail "Xvfb did not start"
-export DISPLAY=:$(head -1 "$dispfile")
+trap 'kill $pid 2>/dev/null; xvfb_stop; rm -rf "$work"' EXIT
+xvfb_start || fail "Xvfb did not start"
 
 wait_window() {
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1

@@ -10,21 +10,15 @@ unset QT_QPA_PLATFORM
 export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
 fail() { echo "FAIL: $*"; [ -n "${work:-}" ] && { echo "--- debugmsg"; cat "$work/debugmsg" 2>/dev/null; echo "--- output"; cat "$work/out.txt" 2>/dev/null; }; exit 1; }
 
-# Xvfb picks a free display itself and tells its number.
-dispfile=$(mktemp /tmp/zyr-vantor-disp.XXXXXX)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $pid 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$dispfile"; [ -n "${work:-}" ] && rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
-[ -s "$dispfile" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -1 "$dispfile")
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+. "$here/xvfb_support.sh"
 pid=
+trap 'kill $pid 2>/dev/null; xvfb_stop; [ -n "${work:-}" ] && rm -rf "$work"' EXIT
+xvfb_start || { echo "FAIL: Xvfb did not start"; exit 1; }
 
 # Waits until a window with this title exists (up to $2 tenths of a
 # second, default 100); prints its id.
 wait_window() {
-    for _ in $(seq "${2:-100}"); do
+    for _ in $(seq "${2:-300}"); do
         id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
