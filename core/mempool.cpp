@@ -16,6 +16,47 @@ static void** g_handle;     // platform handles (the address itself here)
 static uint32_t* g_size;    // requested sizes
 static int g_fail_nth;      // tests: fail the nth platform allocation
 
+// Where each live address sits in the block table, so a free finds its
+// entry at once: open addressing over twice the table's size, each slot the
+// entry index + 1 (0 empty), removals shifting later slots back.
+constexpr uint32_t kIndexSlots = 32768;
+static uint16_t g_index[kIndexSlots];
+
+static uint32_t index_home(const void* p) {
+    uint64_t v = (uint64_t)(uintptr_t)p;
+    v ^= v >> 33;
+    v *= 0xff51afd7ed558ccdULL;
+    v ^= v >> 33;
+    return (uint32_t)v & (kIndexSlots - 1);
+}
+
+static void index_insert(const void* p, uint32_t entry) {
+    uint32_t i = index_home(p);
+    while (g_index[i]) i = (i + 1) & (kIndexSlots - 1);
+    g_index[i] = (uint16_t)(entry + 1);
+}
+
+// The slot of p, or -1.
+static int index_find(const void* p) {
+    for (uint32_t i = index_home(p);; i = (i + 1) & (kIndexSlots - 1)) {
+        if (!g_index[i]) return -1;
+        if (g_addr[g_index[i] - 1] == p) return (int)i;
+    }
+}
+
+static void index_remove(uint32_t hole) {
+    g_index[hole] = 0;
+    for (uint32_t i = (hole + 1) & (kIndexSlots - 1); g_index[i]; i = (i + 1) & (kIndexSlots - 1)) {
+        uint32_t home = index_home(g_addr[g_index[i] - 1]);
+        // Move the slot back when its home does not lie between the hole and it.
+        if (((i - home) & (kIndexSlots - 1)) >= ((i - hole) & (kIndexSlots - 1))) {
+            g_index[hole] = g_index[i];
+            g_index[i] = 0;
+            hole = i;
+        }
+    }
+}
+
 static constexpr uint32_t kReserve = 16384;
 
 static void start_counters() {
@@ -67,6 +108,7 @@ int alloc_table_space() {
     memset(a, 0, QOB_TABLE_ENTRIES * sizeof(void*));
     memset(h, 0, QOB_TABLE_ENTRIES * sizeof(void*));
     memset(s, 0, QOB_TABLE_ENTRIES * sizeof(uint32_t));
+    memset(g_index, 0, sizeof g_index);
     g_addr = a;
     g_handle = h;
     g_size = s;
@@ -114,6 +156,7 @@ static void* platform_block(size_t size) {
     g_handle[e] = p;
     g_addr[e] = p;
     g_size[e] = (uint32_t)size;
+    index_insert(p, e);
     qobmem.total_allocated += (uint32_t)size;
     if (qobmem.total_allocated > qobmem.peak_allocated) qobmem.peak_allocated = qobmem.total_allocated;
     qobmem.free_entries--;
@@ -148,16 +191,11 @@ void* QOBmalloc(size_t size) {
     return p;
 }
 
-// Index of the entry holding address, searching backwards from the last
-// allocation (recent blocks are freed first); -1 when it is not there.
+// Index of the entry holding address; -1 when it is not there.
 static int find_entry(void* address) {
     if (!g_addr) return -1;
-    uint32_t e = qobmem.next_entry;
-    for (int i = 0; i < QOB_TABLE_ENTRIES; i++) {
-        e = (e + QOB_TABLE_ENTRIES - 1) % QOB_TABLE_ENTRIES;
-        if (g_addr[e] == address) return (int)e;
-    }
-    return -1;
+    int slot = index_find(address);
+    return slot < 0 ? -1 : g_index[slot] - 1;
 }
 
 int QOBfree(void* address) {
@@ -169,6 +207,7 @@ int QOBfree(void* address) {
                      (int)qobmem.mem_alloc_cnt);
         return -1;
     }
+    index_remove((uint32_t)index_find(address));
     free(g_handle[e]);
     uint32_t size = g_size[e];
     g_handle[e] = nullptr;

@@ -143,3 +143,29 @@ TEST_F(Mempool, MemoryShortMeasuresFreshly) {
     EXPECT_TRUE(qob_memory_short(100001));
     EXPECT_FALSE(qob_memory_short(100000));
 }
+
+TEST_F(Mempool, RandomAllocationAndFreeKeepTheTableExact) {
+    std::vector<void*> live;
+    uint32_t x = 99;
+    auto next = [&x] { return x = x * 1103515245u + 12345u; };
+    for (int step = 0; step < 20000; step++) {
+        if (live.size() < 3000 && (live.empty() || next() % 3 != 0)) {
+            size_t n = 1 + next() % 64;
+            void* p = QOBmalloc(n);
+            ASSERT_NE(p, nullptr);
+            live.push_back(p);
+        } else {
+            size_t i = next() % live.size();
+            ASSERT_EQ(QOBfree(live[i]), 0);
+            live[i] = live.back();
+            live.pop_back();
+        }
+        ASSERT_EQ(qobmem.mem_alloc_cnt, live.size());
+    }
+    int stranger = 0;
+    EXPECT_EQ(QOBfree(&stranger), -1);
+    for (void* p : live) ASSERT_EQ(QOBfree(p), 0);
+    EXPECT_EQ(qobmem.mem_alloc_cnt, 0u);
+    EXPECT_EQ(qobmem.total_allocated, 0u);
+    EXPECT_FALSE(qob_tables_exist());
+}
