@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/canvas.h"
@@ -20,6 +21,7 @@ bool* g_full_paint;
 QPainter* g_painter;
 QFont g_font;
 int g_cell_w = 8, g_cell_h = 16, g_ascent = 12;
+QRect g_dirty;  // what was drawn since the window last showed the image
 }  // namespace
 
 void canvas_qt_attach(QImage* image, QWidget* widget, bool* full_paint) {
@@ -80,13 +82,16 @@ void canvas_set_size(int w, int h) {
     if (open) canvas_begin();
 }
 
+// Only what was drawn is copied to the window: a pass that changed a few
+// values costs a few small rectangles, not the whole page.
 void canvas_update() {
-    if (g_widget) g_widget->update();
+    if (g_widget && !g_dirty.isEmpty()) g_widget->update(g_dirty);
+    g_dirty = QRect();
 }
 
 void canvas_invalidate() {
     if (g_full_paint) *g_full_paint = true;
-    canvas_update();
+    if (g_widget) g_widget->update();
 }
 
 static QColor qcolor(PlatRgb c) { return QColor(c.r, c.g, c.b); }
@@ -123,6 +128,7 @@ static void draw_box_char(const BoxChar& b, int x, int y) {
 
 void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len) {
     if (!g_painter) return;
+    g_dirty |= QRect(x, y, len * g_cell_w, g_cell_h);
     g_painter->fillRect(x, y, len * g_cell_w, g_cell_h, qcolor(bg));
     g_painter->setPen(qcolor(fg));
     // Runs of ordinary characters are drawn whole; the letter spacing keeps
@@ -138,17 +144,21 @@ void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len
 }
 
 void canvas_fill(int x, int y, int w, int h, PlatRgb c) {
-    if (g_painter) g_painter->fillRect(x, y, w, h, qcolor(c));
+    if (!g_painter) return;
+    g_dirty |= QRect(x, y, w, h);
+    g_painter->fillRect(x, y, w, h, qcolor(c));
 }
 
 void canvas_line(int x0, int y0, int x1, int y1, PlatRgb c) {
     if (!g_painter) return;
+    g_dirty |= QRect(QPoint(std::min(x0, x1), std::min(y0, y1)), QPoint(std::max(x0, x1), std::max(y0, y1)));
     g_painter->setPen(qcolor(c));
     g_painter->drawLine(x0, y0, x1, y1);
 }
 
 void canvas_point(int x, int y, PlatRgb c) {
     if (!g_painter) return;
+    g_dirty |= QRect(x, y, 1, 1);
     g_painter->setPen(qcolor(c));
     g_painter->drawPoint(x, y);
 }

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QGridLayout>
 #include <QMoveEvent>
+#include <QPaintEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QShortcut>
@@ -66,14 +67,15 @@ public:
                                                                                               : SIZE_RESTORED;
         g_procs->sized(width(), height(), kind);
     }
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* e) override {
         if (full_paint && g_procs && g_procs->paint) {
             full_paint = false;
             g_procs->paint();
         }
         QPainter p(this);
-        p.fillRect(rect(), Qt::black);
-        p.drawImage(0, 0, image);
+        QRect r = e->rect();
+        p.fillRect(r, Qt::black);
+        p.drawImage(r.topLeft(), image, r);
     }
 };
 
