@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_enter_temp_dir();
     if (size < 1) return 0;
     if (packet_init() != 0) abort();
-    fuzz_description((data[0] & 2) ? 0 : 64);
+    setup_test_description((data[0] & 2) ? 0 : 64, PKT_SUMCHECK | PKT_TIME | PKT_REPORTSYNCLOSS);
     if (data[0] & 2) {
         packet_hooks.length_port = length_port;
         packet_hooks.length_value = length_value;

@@ -15,6 +15,7 @@
 #include "core/mempool.h"
 #include "core/packet.h"
 #include "core/state.h"
+#include "tests/packet_support.h"
 
 inline char g_fuzz_dir[32];
 
@@ -49,19 +50,4 @@ inline void fuzz_reset_core() {
     mempool_reset();
     state_reset();
     remove("debugmsg");
-}
-
-// The description the packet readers use: sync 0xEB90, checksum, time, a
-// one-byte counter, fixed length or variable when len is 0.
-inline void fuzz_description(int len) {
-    PacketRecord r{};
-    packet_defaults(&r);
-    r.sync_len = 16;
-    r.pattern[2] = 0xEB;
-    r.pattern[3] = 0x90;
-    r.mask[2] = r.mask[3] = 0xFF;
-    r.fixedpacketlength = (uint16_t)len;
-    r.packetcounterlength = 1;
-    r.flags = PKT_SUMCHECK | PKT_TIME | PKT_REPORTSYNCLOSS;
-    packet_setup(&r);
 }

@@ -8,27 +8,13 @@ korlw=$1
 here=$(cd "$(dirname "$0")" && pwd)
 unset QT_QPA_PLATFORM
 export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0"
-fail() { echo "FAIL: $*"; kill -0 "${xvfb:-0}" 2>/dev/null || echo "(Xvfb is gone)"; [ -n "${work:-}" ] && { echo "--- debugmsg"; cat "$work/debugmsg" 2>/dev/null; echo "--- output"; cat "$work/out.txt" 2>/dev/null; }; exit 1; }
+fail() { echo "FAIL: $*"; [ -n "${work:-}" ] && { echo "--- debugmsg"; cat "$work/debugmsg" 2>/dev/null; echo "--- output"; cat "$work/out.txt" 2>/dev/null; }; exit 1; }
 
-# Xvfb picks a free display itself and tells its number.
-dispfile=$(mktemp /tmp/zyr-korlw-disp.XXXXXX)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dispfile" >/dev/null 2>&1 &
-xvfb=$!
+. "$here/xvfb_support.sh"
 pid=
-trap 'kill $pid 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$dispfile"; [ -n "${work:-}" ] && rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$dispfile" ] && break; sleep 0.1; done
-[ -s "$dispfile" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -1 "$dispfile")
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+trap 'kill $pid 2>/dev/null; xvfb_stop; [ -n "${work:-}" ] && rm -rf "$work"' EXIT
+xvfb_start || { echo "FAIL: Xvfb did not start"; exit 1; }
 
-wait_window() {
-    for _ in $(seq 100); do
-        id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
 
 wait_gone() {
     for _ in $(seq 50); do

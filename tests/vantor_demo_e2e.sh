@@ -17,14 +17,6 @@ pid=
 trap 'kill $pid 2>/dev/null; xvfb_stop; rm -rf "$work"' EXIT
 xvfb_start || fail "Xvfb did not start"
 
-wait_window() {
-    for _ in $(seq 300); do
-        id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
 
 cd "$work" || exit 1
 cp "$src"/demo/PAGE*.TXT .

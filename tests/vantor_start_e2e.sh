@@ -15,16 +15,6 @@ pid=
 trap 'kill $pid 2>/dev/null; xvfb_stop; [ -n "${work:-}" ] && rm -rf "$work"' EXIT
 xvfb_start || { echo "FAIL: Xvfb did not start"; exit 1; }
 
-# Waits until a window with this title exists (up to $2 tenths of a
-# second, default 100); prints its id.
-wait_window() {
-    for _ in $(seq "${2:-300}"); do
-        id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
 
 # Waits for the program to end; sets code to its exit code.
 wait_exit() {

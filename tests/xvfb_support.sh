@@ -1,13 +1,15 @@
 # Sourced by the GUI tests: a private Xvfb on a display it chooses itself,
 # checked to answer before it is used, started again (up to three times)
-# when it does not. Sets DISPLAY and xvfb; xvfb_stop ends it.
+# when it does not. Without -noreset the server resets whenever its last
+# client leaves, and a program connecting just then is refused. Sets
+# DISPLAY and xvfb; xvfb_stop ends it.
 xvfb=
 xvfb_dispfile=
 xvfb_start() {
     local try
     for try in 1 2 3; do
         xvfb_dispfile=$(mktemp /tmp/zyr-xvfb.XXXXXX)
-        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$xvfb_dispfile" >/dev/null 2>&1 &
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$xvfb_dispfile" >/dev/null 2>&1 &
         xvfb=$!
         for _ in $(seq 100); do [ -s "$xvfb_dispfile" ] && break; sleep 0.1; done
         if [ -s "$xvfb_dispfile" ]; then
@@ -25,4 +27,15 @@ xvfb_stop() {
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
     [ -n "$xvfb_dispfile" ] && rm -f "$xvfb_dispfile"
     xvfb=
+}
+# Waits until a window with this title exists (up to $2 tenths of a second,
+# default 300); prints its id.
+wait_window() {
+    local id
+    for _ in $(seq "${2:-300}"); do
+        id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
 }
