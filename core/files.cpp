@@ -449,50 +449,6 @@ int compressed_packet_write(CompressedWriter* w, const uint8_t* pkt, int len, in
     return zyr_fwrite(w->scratch, 1, (size_t)n, slot) < 0 ? -1 : 0;
 }
 
-int compressed_read_entry(int slot, int* pos, uint8_t* value) {
-    int b = zyr_fgetc(slot);
-    if (b < 0) return 0;
-    if (b < 128) {
-        *pos = b;
-    } else {
-        int hi = zyr_fgetc(slot);
-        if (hi < 0) return -1;
-        *pos = (b - 128) + 128 * hi;
-        if (*pos == COMPRESSED_END) return 1;
-    }
-    int v = zyr_fgetc(slot);
-    if (v < 0) return -1;
-    *value = (uint8_t)v;
-    return 1;
-}
-
-static int hex_value(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// A lone digit followed by something else is dropped: the pair starts again
-// at the next digit.
-int ascii_read_byte(int slot) {
-    int hi = -1;
-    for (;;) {
-        int c = zyr_fgetc(slot);
-        if (c < 0) return -1;
-        int v = hex_value(c);
-        if (v < 0) {
-            hi = -1;
-            continue;
-        }
-        if (hi < 0) {
-            hi = v;
-            continue;
-        }
-        return (hi << 4) | v;
-    }
-}
-
 // ---- record file header and trailer -------------------------------------
 
 static void time_text_no_newline(char* out, size_t cap) {

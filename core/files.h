@@ -57,15 +57,8 @@ void compressed_writer_free(CompressedWriter* w);
 int compressed_encode(CompressedWriter* w, const uint8_t* pkt, int len, uint8_t* out);
 int compressed_packet_write(CompressedWriter* w, const uint8_t* pkt, int len, int slot);
 
-// One decoded compressed entry: the position (32767 for the end marker) and
-// the value. Returns 1 for an entry, 0 at the end of the file, -1 when the
-// file ends inside an entry.
-int compressed_read_entry(int slot, int* pos, uint8_t* value);
+// The position an end marker 0xFF 0xFF stands for.
 constexpr int COMPRESSED_END = 32767;
-
-// Ascii playback: the next byte given by a pair of hexadecimal digits,
-// skipping anything else; -1 at the end of the file.
-int ascii_read_byte(int slot);
 
 // Record file header and trailer.
 int WriteZYRFileHdr(int slot, int opening, const char* extra);

@@ -12,6 +12,7 @@
 #include "engine/cycle.h"
 #include "engine/playback.h"
 #include "engine/serialcfg.h"
+#include "engine/startup.h"
 #include "platform/ui.h"
 
 // In the order of their codes: the first that is on is the current source.
@@ -335,6 +336,8 @@ static void timeout_check() { input_timeout_check(); }
 
 static void playback_ended() { cycle_step_mode(false); }
 
+static void close_cycle_files() { playback_reset(); }
+
 void input_register() {
     cycle_hooks.get_next_packet = acquire;
     cycle_hooks.packet_outputs = packet_outputs;
@@ -343,4 +346,5 @@ void input_register() {
     packet_hooks.prepare_test_packet = prepare_test_packet;
     packet_hooks.user_byte_out = user_byte_out;
     playback.eof_hook = playback_ended;
+    startup_hooks.close_cycle_files = close_cycle_files;
 }

@@ -98,7 +98,7 @@ int zyr_init() {
         return 101;
     zyr.SystemFlags |= SF_STARTUP_STATUS;
     if (open_error_file() != 0) return 100;
-    if (startup_hooks.create_drawing) startup_hooks.create_drawing();
+    int drawing = startup_hooks.create_drawing ? startup_hooks.create_drawing() : 0;
     if (startup_hooks.serial_reset_table) startup_hooks.serial_reset_table();
     startup.work_buf = (uint8_t*)alloc_cleared(1024);
     if (!startup.work_buf) return -1;
@@ -114,7 +114,7 @@ int zyr_init() {
     if (zyr.IoFlags & IO_TEST_DATA) prepare_test_packet();
     zyr.SystemFlags |= SF_RESET_STATS;
     if (pkt_layout.desc.flags & PKT_CCSDS) ccsds_open_files();
-    if (startup_hooks.check_drawing && startup_hooks.check_drawing() != 0) return -2;
+    if (drawing != 0) return -2;  // the final check of the drawing resources
     return 0;
 }
 

@@ -20,15 +20,14 @@ enum {
 struct StartupHooks {
     int (*load_page)(int page);           // load a page into its slot
     int (*page_resident)(int page);       // 1 when the page's slot holds it
-    int (*create_drawing)();              // the window's pens, brushes, font
-    int (*check_drawing)();               // 0 when the drawing resources are sound
+    int (*create_drawing)();              // the page area: 0, or it could not be made
     void (*release_drawing)();
     int (*begin_draw)(int message);       // 0, or the tick is skipped
     void (*end_draw)();
     void (*serial_reset_table)();         // input port COM1, output port COM2
     int (*alloc_sysparam_buffers)();      // the system parameter buffers
     void (*free_sysparam_buffers)();
-    void (*close_cycle_files)();          // the files the cycle keeps open
+    void (*close_cycle_files)();          // the packet record and playback files
     void (*free_page_lists)();            // lists 2, 1 and 0
     void (*close_serial_ports)();
     void (*network_shutdown)();
