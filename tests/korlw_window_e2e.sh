@@ -46,7 +46,7 @@ sleep 0.5
 xdotool windowfocus --sync "$id" type --delay 20 "$work/page12.txt"
 xdotool key Return
 wait_gone "^Compile Display Page$" || fail "file dialog did not close"
-for _ in $(seq 50); do [ -s PAGE0012.BIN ] && break; sleep 0.1; done
+for _ in $(seq 50); do [ -s PAGE0012.BIN ] && [ -s PAGE0012.LST ] && break; sleep 0.1; done
 [ -s PAGE0012.BIN ] || fail "page 12 was not compiled"
 [ -s PAGE0012.LST ] || fail "no listing"
 
