@@ -268,7 +268,7 @@ static void custom_api_command() {
                      "Custom Input and Output", MB_OK | MB_ICONINFORMATION);
 }
 
-static void help_command() {
+void help_show() {
     char path[261];
     int n = snprintf(path, sizeof path, "%s%sZYROPEN.HLP", startup_directory(), startup_directory()[0] ? "/" : "");
     if (n < 0 || n >= (int)sizeof path) return;
@@ -349,7 +349,7 @@ static bool table_command(int id) {
 static void own_command(int id) {
     switch (id) {
     case CMD_ABOUT: about_box(); break;
-    case CMD_HELP: help_command(); break;
+    case CMD_HELP: help_show(); break;
     case CMD_DELETE_KEY: delete_key_command(); break;
     case CMD_PAGE_DOWN: page_step(-1); break;
     case CMD_PAGE_UP: page_step(1); break;

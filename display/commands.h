@@ -64,6 +64,10 @@ using CommandFn = void (*)(int id);
 int command_register(int id, CommandFn fn);
 bool command_registered(int id);
 
+// Opens ZYROPEN.HLP of the start-up directory with the desktop's viewer,
+// or says why it cannot.
+void help_show();
+
 // What the menu refresh asks of other modules (null: no mark).
 struct MenuHooks {
     bool (*filter_set)();            // a packet filter is set

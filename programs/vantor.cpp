@@ -1,5 +1,6 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
+#include "display/print.h"
 #include "display/screen.h"
 #include "display/settings.h"
 #include "engine/evaluate.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     evaluate_register();
     display_register();
     settings_register();
+    print_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;

@@ -162,3 +162,6 @@ void canvas_point(int x, int y, PlatRgb c) {
     g_painter->setPen(qcolor(c));
     g_painter->drawPoint(x, y);
 }
+
+// The image drawn into, for the page area's capture.
+QImage* canvas_qt_image() { return g_image; }

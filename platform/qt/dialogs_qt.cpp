@@ -198,6 +198,7 @@ int plat_dialog(const DlgForm* form, const char* title, void* values) {
     outer->addLayout(buttons);
     QGridLayout* target = grid;
     int row = -1, col = 0;
+    int outer_row = -1;  // the dialog's row while a group is filled
     std::vector<Bound> bound;
     QButtonGroup* group = nullptr;
     uint32_t group_field = 0xFFFFFFFF;
@@ -231,14 +232,14 @@ int plat_dialog(const DlgForm* form, const char* title, void* values) {
         }
         switch (c->kind) {
         case DLG_GROUP: {
-            if (!c->label) {
-                target = grid;
-                break;
-            }
+            if (target != grid) row = outer_row;
+            target = grid;
+            if (!c->label) break;
             auto* box = new QGroupBox(local(c->label));
             auto* inner = new QGridLayout(box);
             grid->addWidget(box, ++row, 0, 1, 4);
             target = inner;
+            outer_row = row;
             row = -1;
             break;
         }
