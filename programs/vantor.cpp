@@ -4,6 +4,7 @@
 #include "engine/evaluate.h"
 #include "engine/input.h"
 #include "engine/port.h"
+#include "engine/serial.h"
 #include "engine/startup.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     port_register();
     page_register_startup_hooks();
     input_register();
+    serial_register();
     evaluate_register();
     display_register();
     WindowProcs procs = {};
