@@ -136,7 +136,9 @@ static void line_settings(struct termios* t, unsigned stop, unsigned parity, uns
     if (stop == COM_STOP_2) t->c_cflag |= CSTOPB;
     if (parity == COM_PARITY_ODD) t->c_cflag |= PARENB | PARODD;
     if (parity == COM_PARITY_EVEN) t->c_cflag |= PARENB;
-    t->c_cc[VMIN] = 0;   // a read returns at once with what has arrived
+    // With O_NONBLOCK a read returns at once with what has arrived, or
+    // EAGAIN; a read of 0 bytes is then a hang-up.
+    t->c_cc[VMIN] = 1;
     t->c_cc[VTIME] = 0;
 }
 

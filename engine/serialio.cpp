@@ -32,7 +32,8 @@ static void device_lost(int port, const char* call, int err) {
     cp.lost_in = serial.r.in_port == port;
     cp.lost_out = serial.r.out_port == port;
     cp.retry_secs = zyr.zyr_secs;
-    debug_printf("!! COM%d %s lost: %s() errno %d !!", port + 1, cp.path, call, err);
+    if (err) debug_printf("!! COM%d %s lost: %s() errno %d !!", port + 1, cp.path, call, err);
+    else debug_printf("!! COM%d %s lost: %s() hang-up !!", port + 1, cp.path, call);
     char text[128];
     snprintf(text, sizeof text, "COM%d lost, waiting for %.60s", port + 1, cp.path);
     zyr_message(text, MSG_TIME | MSG_BEEP);
