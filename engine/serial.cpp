@@ -546,6 +546,29 @@ static void apply_page_entry(int index, const SerialEntry* e) {
     serial_apply_entry(index, e->flags, e->baud, e->stopbits, e->databits, e->parity, e->bufsize);
 }
 
+static void (*g_next_gather)(SystemRecord* rec);
+
+// Page 0 is saved with the ports' present settings and the timeout period.
+static void gather_system(SystemRecord* rec) {
+    if (g_next_gather) g_next_gather(rec);
+    for (int p = 0; p < COM_PORTS; p++) {
+        const ComSettings& s = com_settings[p];
+        SerialEntry& e = rec->serial[p];
+        uint8_t flags = (uint8_t)(s.flags & (COM_DIR_IN | COM_DIR_OUT));
+        if (!flags && !(e.flags & 0x3)) continue;   // never named: the entry stays as it was
+        if ((s.flags & COM_DIR_IN) && (s.flags & (COM_OPEN_IN | COM_IN_ACTIVE))) flags |= COM_OPEN_IN;
+        if ((s.flags & COM_DIR_OUT) && (s.flags & (COM_OPEN_OUT | COM_OUT_ACTIVE))) flags |= COM_OPEN_OUT;
+        e.flags = flags;
+        e.comport = (uint16_t)p;
+        e.baud = s.baud;
+        e.stopbits = s.stop;
+        e.databits = s.data;
+        e.parity = s.parity;
+        e.bufsize = s.bufsize;
+    }
+    rec->timeoutperiod = pages.timeout_period;
+}
+
 // ---- wiring ----------------------------------------------------------------------
 
 static void (*g_next_byte_services)();
@@ -615,6 +638,10 @@ void serial_register() {
     startup_hooks.serial_reset_table = reset_table;
     startup_hooks.close_serial_ports = serial_close_all;
     page_hooks.apply_serial = apply_page_entry;
+    if (page_hooks.gather_system != gather_system) {
+        g_next_gather = page_hooks.gather_system;
+        page_hooks.gather_system = gather_system;
+    }
     register_views();
 }
 
@@ -633,5 +660,6 @@ void serial_reset() {
     serial_quiet = false;
     g_next_byte_services = nullptr;
     g_next_packet_outputs = nullptr;
+    g_next_gather = nullptr;
     serial_defaults();
 }
