@@ -48,9 +48,11 @@ static void serial_start_state() {
     memcpy(serial.status_line, kInitialStatus, sizeof kInitialStatus);
 }
 
-static struct SerialInit {
-    SerialInit() { serial_start_state(); }
-} g_serial_init;
+namespace {
+struct SerialDriverInit {
+    SerialDriverInit() { serial_start_state(); }
+} g_serial_driver_init;
+}  // namespace
 
 // ---- device map ------------------------------------------------------------
 

@@ -445,6 +445,7 @@ TEST_F(Serial, SilentInputIsReopenedAndReported) {
     // Through the input timeout check: error 6 unless another source runs.
     input_hooks.serial_timeout_check = serial_watchdog;
     serial_read_pass();
+    EXPECT_FALSE(serial.port[0].lost);
     zyr.zyr_secs = 106;
     EXPECT_EQ(input_timeout_check(), 6);
     EXPECT_NE(std::string(diag.status1).find("No incoming data"), std::string::npos);
