@@ -174,7 +174,9 @@ int com_open(int port, unsigned baud, unsigned stop, unsigned parity, unsigned d
         return -2;
     }
     cp.fd = fd;
-    snprintf(cp.path, sizeof cp.path, "%s", dev);
+    size_t dn = strnlen(dev, sizeof cp.path - 1);
+    memmove(cp.path, dev, dn);
+    cp.path[dn] = 0;
     // 2. Queues emptied.
     if (tcflush(fd, TCIOFLUSH) != 0) {
         log_step("W32 tcflush", -3, port, errno);

@@ -176,7 +176,7 @@ static int run_rate(double rate, int len, double secs) {
     auto t0 = Clock::now();
     if (!send_paced(in, echo, sent, len, rate / len, &got)) return fail("writing to COM1");
     double took = secs_since(t0);
-    wait_echo(echo, &got, sent.size(), 5);
+    wait_echo(echo, &got, sent.size(), 20);
     size_t same = 0;
     while (same < got.size() && same < sent.size() && got[same] == sent[same]) same++;
     printf("sent %d packets of %d bytes in %.2f s (%.0f bytes/s); echoed %zu packets, %zu in order\n", count, len,
