@@ -23,7 +23,7 @@ unset QT_QPA_PLATFORM
 hz=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
-# label, bytes/s, packet length, "+" presses
+# label, bytes/s, packet length, "+" presses, start page (default the demo's 10)
 run_case() {
     work=$(mktemp -d /tmp/zyr-serial-cpu.XXXXXX)
     cd "$work" || return 1
@@ -33,7 +33,7 @@ run_case() {
     "$feeder" rate "$2" "$3" "$secs" >feeder.txt 2>&1 &
     fpid=$!
     for _ in $(seq 100); do grep -q ready feeder.txt 2>/dev/null && break; sleep 0.1; done
-    "$src/$build/vantor" 10 >/dev/null 2>&1 &
+    "$src/$build/vantor" "${5:-10}" >/dev/null 2>&1 &
     pid=$!
     local id
     id=$(wait_window '^Welcome$') || { echo "$1: no Welcome box"; return 1; }
@@ -65,3 +65,7 @@ run_case "11.5 kB/s, 64-byte packets, loop time 10 ms" 11520 64 0
 run_case "11.5 kB/s, 64-byte packets, loop time 1 ms" 11520 64 3
 run_case "1 MB/s, 1024-byte packets, loop time 1 ms" 1048576 1024 3
 run_case "1 MB/s, 2048-byte packets, loop time 1 ms" 1048576 2048 3
+# The same streams with an empty display page: the drivers and the cycle
+# without the page's evaluation and drawing.
+run_case "11.5 kB/s, 64-byte packets, loop time 1 ms, empty page" 11520 64 3 20
+run_case "1 MB/s, 1024-byte packets, loop time 1 ms, empty page" 1048576 1024 3 20

@@ -591,8 +591,14 @@ static void byte_services() {
 // when on, takes the echo instead).
 static void packet_outputs() {
     if (g_next_packet_outputs) g_next_packet_outputs();
-    if ((zyr.SystemFlags & SF_ECHO) && !(zyr.IoFlags & IO_NET_OUT) && (zyr.IoFlags & IO_SERIAL_OUT))
-        serial_put(pkt.buf, pkt.len);
+    if (!(zyr.SystemFlags & SF_ECHO) || (zyr.IoFlags & IO_NET_OUT) || !(zyr.IoFlags & IO_SERIAL_OUT)) return;
+    // A packet goes out whole or not at all: a cut packet would cost the
+    // receiver its sync. A refused one is counted.
+    if (serial.r.out_ring && serial.r.out_size - 1 - serial_out_fill() < (uint32_t)pkt.len) {
+        zyr_stat(ST_SER_OUT_REFUSED) += (uint32_t)pkt.len;
+        return;
+    }
+    serial_put(pkt.buf, pkt.len);
 }
 
 static int byte_source_read(void*) { return serial_get_byte(); }

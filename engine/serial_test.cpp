@@ -599,3 +599,28 @@ TEST_F(Serial, PageEntries) {
     EXPECT_EQ(serial.port[3].fd, -1);
     EXPECT_EQ(com_settings[3].baud, 4800);
 }
+
+// ---- the raw echo of accepted packets ---------------------------------------------------
+
+TEST_F(Serial, EchoPutsWholePacketsOrCountsThem) {
+    serial_register();
+    setup_test_description();
+    ASSERT_EQ(open_out(1, 1024), 0);
+    zyr.SystemFlags |= SF_ECHO;
+    std::vector<uint8_t> p = test_packet(1);
+    memcpy(pkt.buf, p.data(), 64);
+    pkt.len = 64;
+    for (int i = 0; i < 15; i++) cycle_hooks.packet_outputs();
+    EXPECT_EQ(serial_out_fill(), 960u);
+    cycle_hooks.packet_outputs();   // 63 bytes left: the packet is refused whole
+    EXPECT_EQ(serial_out_fill(), 960u);
+    EXPECT_EQ(zyr_stat(ST_SER_OUT_REFUSED), 64u);
+    std::string got;
+    for (int i = 0; i < 20 && got.size() < 960; i++) {
+        serial_output_service();
+        got += pty[1].read_all(20);
+    }
+    std::string want;
+    for (int i = 0; i < 15; i++) want.append((const char*)p.data(), 64);
+    EXPECT_EQ(got, want);
+}
