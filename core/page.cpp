@@ -488,11 +488,15 @@ static int write_ports(int f, const SaveRange& r, long* written) {
     return 0;
 }
 
+// The loop time of the cycle while a save holds it at 10 ms.
+static uint32_t g_loop_before_save;
+
 // Page 0 ends with the running packet description and the settings.
 static int write_settings(int f, long* written) {
     SystemRecord sys = pages.sysrec;
     sys.backupperiod = pages.backup_period;
     if (page_hooks.gather_system) page_hooks.gather_system(&sys);
+    if (page_hooks.set_loop_time) sys.looptime = g_loop_before_save;
     int a = page_write_record(f, TAG_PACKET, &pkt_layout.desc);
     int b = page_write_record(f, TAG_SYSTEM, &sys);
     if (a < 0 || b < 0) return -1;
@@ -541,6 +545,7 @@ int page_save(int range, int port_index, const char* path, unsigned opts) {
         path = own;
     }
     uint32_t loop = zyr.loop_msecs;
+    g_loop_before_save = loop;
     if (page_hooks.set_loop_time) page_hooks.set_loop_time(10);
     int rc = write_page_file(r, range == SAVE_SETTINGS, path, (opts & SAVE_APPEND) != 0);
     if (page_hooks.set_loop_time) page_hooks.set_loop_time(loop);

@@ -17,12 +17,17 @@ enum : uint32_t {
     SF_FRAME_TIMINGS = 0x00000040,
     SF_ECHO = 0x00000080,
     SF_STARTUP_STATUS = 0x00000400,
+    SF_MONOCHROME = 0x00000200,
     SF_PAGE_CHANGED = 0x00000800,
     SF_SERIAL_CHANGED = 0x00001000,  // serial configuration changed: rebuild the serial status line
     SF_ACCEPTED = 0x00004000,
     SF_OVERCLOCK = 0x00008000,
+    SF_PLOT_DELETE = 0x00010000,   // the Delete key clears the page's plots
+    SF_COMMAND_OUT = 0x00080000,
     SF_STEP_MODE = 0x00100000,
+    SF_ASCII_OUT = 0x00200000,
     SF_BEEPER = 0x04000000,
+    SF_DISPLAY_LOCK = 0x08000000,
     SF_RESET_STATS = 0x40000000,
 };
 

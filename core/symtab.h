@@ -227,6 +227,7 @@ enum : int {
     VIEW_ZYR_SECS = 3,
     VIEW_PAGE_NO = 4,
     VIEW_PACKETDATA = 7,
+    VIEW_RECD_PBACK = 32,          // IoFlags
     VIEW_DEBUG_STRING = 26,
     VIEW_KBSTAT = 27,
     VIEW_ZYR_LOOP_TIME = 34,

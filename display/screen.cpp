@@ -13,7 +13,7 @@
 #include "platform/ui.h"
 
 // The scroll bars cover the grid rows and columns the window does not show.
-static void update_scroll_bars() {
+void display_update_scroll_bars() {
     plat_set_scroll(SCROLL_VERTICAL, 1, grid.rows - grid.vis_rows + 1, grid.vis_rows / 2, grid.first_row);
     plat_set_scroll(SCROLL_HORIZONTAL, 1, grid.cols - grid.vis_cols + 1, grid.vis_cols / 2, grid.first_col);
 }
@@ -23,7 +23,7 @@ int display_create() {
     int rc = read_video_cfg();
     plat_place_window((grid.place.left - 1) * grid.cell_w, (grid.place.top - 1) * grid.cell_h,
                       grid.vis_cols * grid.cell_w, grid.vis_rows * grid.cell_h);
-    update_scroll_bars();
+    display_update_scroll_bars();
     return rc;
 }
 
@@ -38,7 +38,7 @@ void display_sized(int w, int h, int kind) {
         grid.place.height = grid.vis_rows;
         grid.place.width = grid.vis_cols;
         grid_scroll_to(grid.first_row, grid.first_col);
-        update_scroll_bars();
+        display_update_scroll_bars();
         canvas_invalidate();
     }
     busy = false;

@@ -16,6 +16,8 @@ void display_paint();
 void display_sized(int w, int h, int kind);
 void display_moved(int x, int y);
 void display_scrolled(int bar, int pos);
+// The scroll bars after the visible window moved.
+void display_update_scroll_bars();
 
 // Installs the above into vantor's start-up and shutdown.
 void display_register();

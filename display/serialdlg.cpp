@@ -14,6 +14,9 @@
 #include "core/state.h"
 #include "engine/input.h"
 #include "engine/serial.h"
+#include "display/commands.h"
+#include "display/steps.h"
+#include "display/switches.h"
 #include "platform/ui.h"
 
 SerialDlgHooks serial_dlg_hooks;
@@ -39,18 +42,14 @@ static const unsigned kBauds[] = {75,   110,  134,   150,   300,   600,   1200, 
 
 void serialdlg_reset() { serial_dlg_hooks = SerialDlgHooks{}; }
 
-static void error_box(const char* l1, const char* l2, const char* l3) {
-    if (serial_dlg_hooks.error_box) {
-        serial_dlg_hooks.error_box(l1, l2, l3);
-        return;
-    }
-    char text[256];
-    snprintf(text, sizeof text, "%s\n%s%s%s", l1, l2, l3 ? "\n" : "", l3 ? l3 : "");
-    plat_message_box(text, "Error", MB_OK | MB_ICONEXCLAMATION);
+static void show_error(const char* l1, const char* l2, const char* l3) {
+    if (serial_dlg_hooks.error_box) serial_dlg_hooks.error_box(l1, l2, l3);
+    else error_box(l1, l2, l3);
 }
 
-static void settings_changed() {
+static void mark_changed() {
     if (serial_dlg_hooks.settings_changed) serial_dlg_hooks.settings_changed();
+    else settings_changed();
     zyr.SystemFlags |= SF_SERIAL_CHANGED;
 }
 
@@ -87,7 +86,7 @@ int serial_dlg_ok(int port, const SerialDlgValues* v) {
     if (serial_settings_command(text, port, bad, sizeof bad) != 0) {
         char line[64];
         snprintf(line, sizeof line, "Invalid Entry '%s'", bad);
-        error_box(line, "Retype or cancel", nullptr);
+        show_error(line, "Retype or cancel", nullptr);
         return -1;
     }
     const char* dir = v->in && v->out ? "IO" : v->in ? "IN" : v->out ? "OUT" : "OFF";
@@ -205,10 +204,10 @@ static int open_as(int port, uint32_t flags, int failure) {
     rec.port = (uint16_t)port;
     rec.flags = flags;
     if (serial_open_record(&rec) != 0) {
-        error_box("Unable to open port", "Device conflict, port exists,", "Invalid setting ?");
+        show_error("Unable to open port", "Device conflict, port exists,", "Invalid setting ?");
         return failure;
     }
-    settings_changed();
+    mark_changed();
     if (serial_dlg_hooks.publish_ports) serial_dlg_hooks.publish_ports();
     return 0;
 }
@@ -256,7 +255,7 @@ int serial_buffer_size_change(uint32_t kbytes) {
         s.bufsize = (uint16_t)bytes;
     }
     if (!changed) return 0;
-    settings_changed();
+    mark_changed();
     if (reopen) serial_reopen_all();
     return 0;
 }
@@ -282,3 +281,79 @@ bool serial_menu_checked(int port) {
 }
 
 bool serial_timeout_checked() { return pages.timeout_period != 0; }
+
+// ---- the form and the menu ------------------------------------------------------------------
+
+// The record the form builder fills: lists and boxes as the platform keeps them.
+struct SerialForm {
+    DlgList baud, data, stop, parity;
+    int32_t in, out;
+    int port;
+};
+
+static const DlgControl kSerialForm[] = {
+    {DLG_COMBO, "&Baud Rate:", offsetof(SerialForm, baud), SERIAL_DLG_TEXT - 1, 0},
+    {DLG_LIST, "&Data Bits:", offsetof(SerialForm, data), 0, 0},
+    {DLG_COMBO, "&Stop Bits:", offsetof(SerialForm, stop), SERIAL_DLG_TEXT - 1, 0},
+    {DLG_COMBO, "&Parity:", offsetof(SerialForm, parity), SERIAL_DLG_TEXT - 1, 0},
+    {DLG_CHECK, "&In", offsetof(SerialForm, in), 0, 0},
+    {DLG_CHECK, "&Out", offsetof(SerialForm, out), 0, 0},
+};
+
+static void list_from(DlgList* l, const char* const* items, int count, const char* text) {
+    l->items = items;
+    l->count = count;
+    l->selected = -1;
+    for (int i = 0; i < count; i++)
+        if (strcmp(items[i], text) == 0) l->selected = i;
+    snprintf(l->text, sizeof l->text, "%s", text);
+}
+
+// A typed text counts, else the item chosen; typed text keeps 8 characters.
+static void text_of(const DlgList* l, char* out) {
+    const char* t = l->text[0] ? l->text : (l->selected >= 0 && l->selected < l->count) ? l->items[l->selected] : "";
+    snprintf(out, SERIAL_DLG_TEXT, "%.8s", t);
+}
+
+static int form_button(void* values, int id, DlgErrors*) {
+    if (id != IDOK) return DLG_CLOSE;
+    const SerialForm* f = static_cast<const SerialForm*>(values);
+    SerialDlgValues v{};
+    text_of(&f->baud, v.baud);
+    v.data = f->data.selected >= 0 && f->data.selected < 4 ? f->data.selected : 3;
+    text_of(&f->stop, v.stop);
+    text_of(&f->parity, v.parity);
+    v.in = f->in != 0;
+    v.out = f->out != 0;
+    return serial_dlg_ok(f->port, &v) == 0 ? DLG_CLOSE : DLG_STAY;
+}
+
+// Transfer > Serial > com1... to com4...
+static void serial_dialog_command(int id) {
+    int port = serial_menu_port(id);
+    if (port < 0) return;
+    SerialDlgValues v;
+    serial_dlg_fill(port, &v);
+    SerialForm f{};
+    f.port = port;
+    list_from(&f.baud, kBaudItems, 17, v.baud);
+    list_from(&f.data, kDataItems, 4, kDataItems[v.data & 3]);
+    list_from(&f.stop, kStopItems, 2, v.stop);
+    list_from(&f.parity, kParityItems, 3, v.parity);
+    f.in = v.in;
+    f.out = v.out;
+    char title[40];
+    serial_dlg_title(port, title, sizeof title);
+    DlgForm form{kSerialForm, (int)std::size(kSerialForm), form_button};
+    plat_dialog(&form, title, &f);
+}
+
+static bool serial_any_open() { return (zyr.IoFlags & (IO_SERIAL_IN | IO_SERIAL_OUT)) != 0; }
+
+void serialdlg_register() {
+    static const int kCommands[COM_PORTS] = {CMD_COM1, 137, 142, 147};
+    for (int c : kCommands) command_register(c, serial_dialog_command);
+    menu_hooks.com_open = serial_menu_checked;
+    switch_hooks.serial_reopen_all = serial_reopen_all;
+    switch_hooks.serial_open = serial_any_open;
+}

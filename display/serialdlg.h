@@ -86,4 +86,8 @@ int serial_menu_port(int command);
 bool serial_menu_checked(int port);
 bool serial_timeout_checked();
 
+// The com1... to com4... commands, their check marks and the serial hooks
+// of the Transfer menu's values.
+void serialdlg_register();
+
 void serialdlg_reset();

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/page.h"
+#include "display/commands.h"
+#include "display/switches.h"
 #include "engine/input.h"
 #include "engine/serial.h"
 #include "tests/engine_support.h"
@@ -56,6 +58,8 @@ protected:
     void TearDown() override {
         serial_reset();
         serialdlg_reset();
+        commands_reset();
+        switches_reset();
         for (Pty& p : pty) p.shut();
         input_reset();
         reset_engine();
@@ -314,4 +318,38 @@ TEST_F(SerialDlg, TimeoutPeriodAndMenuItems) {
     EXPECT_FALSE(serial_timeout_checked());
     static const int kCommands[][2] = {{132, 0}, {137, 1}, {142, 2}, {147, 3}, {133, -1}, {540, -1}};
     for (const auto& c : kCommands) EXPECT_EQ(serial_menu_port(c[0]), c[1]) << c[0];
+}
+
+// ---- through the menu ----------------------------------------------------------------------
+
+TEST_F(SerialDlg, MenuItemOpensTheFormAndStaysOnABadEntry) {
+    serialdlg_register();
+    serial_dlg_hooks.error_box = record_box;
+    // A bad stop bits text: the form stays open; then Return with "2".
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        EXPECT_EQ(d.title, "Serial Port COM2 settings");
+        d.type("&Stop Bits:", "3");
+        return IDOK;
+    });
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.type("&Baud Rate:", "57600");
+        d.type("&Stop Bits:", "2");
+        d.select("&Data Bits:", 2);
+        d.set_check("&Out", true);
+        return IDOK;
+    });
+    vantor_command(137);
+    EXPECT_EQ(fake_ui_dialog_answers_left(), 0);
+    ASSERT_EQ(shown.boxes.size(), 1u);
+    EXPECT_EQ(shown.boxes[0], "Invalid Entry '3'|Retype or cancel");
+    EXPECT_EQ(com_settings[1].baud, 57600);
+    EXPECT_EQ(com_settings[1].stop, COM_STOP_2);
+    EXPECT_EQ(com_settings[1].data, 2);
+    EXPECT_TRUE(zyr.IoFlags & IO_SERIAL_OUT);
+    EXPECT_TRUE(menu_hooks.com_open(1));
+    EXPECT_FALSE(menu_hooks.com_open(0));
+    // Cancel changes nothing.
+    fake_ui_dialog_press(IDCANCEL);
+    vantor_command(137);
+    EXPECT_TRUE(zyr.IoFlags & IO_SERIAL_OUT);
 }

@@ -77,7 +77,7 @@ void cycle_set_loop_time(uint32_t msecs) {
 bool cycle_loop_key(char key) {
     uint64_t t = zyr.loop_msecs;
     if (key == '+') {
-        t = t / 2;
+        t = t - t / 2;
     } else if (key == '-') {
         t = t < 2 ? 2 : t * 2;
         if (t > 0x7FFFFFFF) return false;

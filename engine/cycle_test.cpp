@@ -54,7 +54,7 @@ TEST_F(Cycle, LoopTimeKeys) {
         bool ok;
     };
     static const Case kCases[] = {
-        {10, '+', 5, true},    {3, '+', 1, true},   {1, '+', 1, true},
+        {10, '+', 5, true},    {3, '+', 2, true},   {2, '+', 1, true},   {1, '+', 1, true},
         {10, '-', 20, true},   {1, '-', 2, true},   {3000000, '-', 4096000, true},
         {4096000, '-', 4096000, true},
     };

@@ -72,9 +72,19 @@ void input_switch_off(int code) {
     case SRC_TEST: zyr.IoFlags &= ~IO_TEST_DATA; break;
     case SRC_USER_BYTE: zyr.IoFlags &= ~IO_USER_BYTE_IN; break;
     case SRC_USER_PACKET: zyr.IoFlags &= ~IO_USER_PACKET_IN; break;
-    case SRC_RAW: playback_close(PB_RAW); break;
-    case SRC_COMPRESSED: playback_close(PB_COMPRESSED); break;
-    case SRC_ASCII: playback_close(PB_ASCII); break;
+    // A playback's counts end with its file.
+    case SRC_RAW:
+        playback_close(PB_RAW);
+        zyr.SystemFlags |= SF_RESET_STATS;
+        break;
+    case SRC_COMPRESSED:
+        playback_close(PB_COMPRESSED);
+        zyr.SystemFlags |= SF_RESET_STATS;
+        break;
+    case SRC_ASCII:
+        playback_close(PB_ASCII);
+        zyr.SystemFlags |= SF_RESET_STATS;
+        break;
     case SRC_SERIAL:
         if (input_hooks.serial_close_input) input_hooks.serial_close_input();
         zyr.IoFlags &= ~IO_SERIAL_IN;

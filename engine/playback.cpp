@@ -276,7 +276,7 @@ int record_open(PlaybackKind k, const char* name, const char* mode) {
     if (zyr_fopen_by_name(name) == 0) return -2;
     record_close(k);
     if (k == PB_COMPRESSED && compressed_writer_init(&recording.cw) != 0) return -1;
-    int slot = zyr_fopen(name, mode, 16384);
+    int slot = zyr_fopen(name, mode, recording.bufsize ? (int)recording.bufsize : 16384);
     if (slot < 0) {
         if (k == PB_COMPRESSED) compressed_writer_free(&recording.cw);
         zyr_err(14, 1, name, 0, 0, 0);

@@ -56,6 +56,7 @@ void playback_eof();
 struct RecordState {
     RecordSlots slots;                  // raw, ascii, compressed; -1 closed
     CompressedWriter cw;
+    uint32_t bufsize;                   // write buffer of a new file, 0: 16384
 };
 extern RecordState recording;
 

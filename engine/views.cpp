@@ -15,7 +15,6 @@ constexpr int VIEW_VTELFR_CNT = 6;
 constexpr int VIEW_ERR_UPPER = 22;
 constexpr int VIEW_ERR_LOWER = 23;
 constexpr int VIEW_C_LTIME = 29;
-constexpr int VIEW_RECD_PBACK = 32;
 constexpr int VIEW_DEBUG_STRING_LEN = 81;
 constexpr int ZERO_AREA_BYTES = 8192;   // the longest view without a variable (qob_files)
 

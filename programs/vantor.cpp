@@ -1,6 +1,8 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
 #include "display/screen.h"
+#include "display/serialdlg.h"
+#include "display/settings.h"
 #include "engine/evaluate.h"
 #include "engine/input.h"
 #include "engine/port.h"
@@ -12,19 +14,24 @@ int main(int argc, char** argv) {
     port_register();
     page_register_startup_hooks();
     input_register();
-    serial_register();
     evaluate_register();
     display_register();
+    settings_register();
+    serial_register();      // after the settings: it wraps their page 0 gathering
+    serialdlg_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;
     procs.paint = display_paint;
-    procs.close = wnd_close;
+    procs.close = exit_sequence;
     procs.command = vantor_command;
     procs.destroy = zyrwin_destroy;
     procs.sized = display_sized;
     procs.moved = display_moved;
     procs.scrolled = display_scrolled;
+    procs.menu_refresh = menu_refresh;
+    procs.mouse = page_area_mouse;
+    procs.key = page_area_key;
     procs.menu = kVantorMenu;
     procs.menu_count = kVantorMenuCount;
     procs.accels = kVantorAccels;

@@ -46,6 +46,9 @@ sleep 1.5
 xdotool windowfocus --sync "$main" key alt+q
 id=$(wait_window "^ZYR Exit$") || fail "no exit question"
 xdotool windowfocus --sync "$id" key y
+# The default length changed the settings: the exit offers to save them.
+id=$(wait_window "^System Settings$") || fail "no settings question"
+xdotool windowfocus --sync "$id" key n
 wait_exit $pid
 [ "$code" = 0 ] || fail "exit code $code, expected 0"
 head -1 zyrerr.txt | grep -q '^Filename = .*/zyrerr.txt, Opentime = ' || fail "no open header"

@@ -28,12 +28,13 @@ xvfb_stop() {
     [ -n "$xvfb_dispfile" ] && rm -f "$xvfb_dispfile"
     xvfb=
 }
-# Waits until a window with this title exists (up to $2 tenths of a second,
-# default 300); prints its id.
+# Waits until a window with this title is mapped (up to $2 tenths of a
+# second, default 300); prints its id. A window that exists but is not yet
+# mapped refuses the input focus, and keys sent to it would go nowhere.
 wait_window() {
     local id
     for _ in $(seq "${2:-300}"); do
-        id=$(xdotool search --name "$1" 2>/dev/null | tail -1)
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -1)
         [ -n "$id" ] && { echo "$id"; return 0; }
         sleep 0.1
     done

@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QGridLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPaintEvent>
 #include <QResizeEvent>
@@ -20,9 +22,12 @@
 #include <QTimer>
 
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "platform/canvas.h"
 #include "platform/qt/canvas_qt.h"
+#include "platform/qt/ui_qt.h"
 #include "platform/ui.h"
 
 namespace {
@@ -58,7 +63,37 @@ public:
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         image = QImage(640, 400, QImage::Format_RGB32);
         image.fill(Qt::black);
+        setFocusPolicy(Qt::StrongFocus);
+        setMouseTracking(false);
     }
+    void mouse(int kind, QMouseEvent* e) {
+        if (g_procs && g_procs->mouse) g_procs->mouse(kind, (int)e->position().x(), (int)e->position().y());
+    }
+    void mousePressEvent(QMouseEvent* e) override { mouse(MOUSE_PRESS, e); }
+    void mouseMoveEvent(QMouseEvent* e) override { mouse(MOUSE_MOVE, e); }
+    void mouseReleaseEvent(QMouseEvent* e) override { mouse(MOUSE_RELEASE, e); }
+    void mouseDoubleClickEvent(QMouseEvent* e) override { mouse(MOUSE_DOUBLE, e); }
+    static int key_of(int qt_key) {
+        switch (qt_key) {
+        case Qt::Key_Home: return KEY_HOME;
+        case Qt::Key_End: return KEY_END;
+        case Qt::Key_Left: return KEY_LEFT;
+        case Qt::Key_Right: return KEY_RIGHT;
+        case Qt::Key_Up: return KEY_UP;
+        case Qt::Key_Down: return KEY_DOWN;
+        default: return 0;
+        }
+    }
+    void key(QKeyEvent* e, bool down) {
+        int k = key_of(e->key());
+        if (!k || !g_procs || !g_procs->key) {
+            e->ignore();
+            return;
+        }
+        g_procs->key(k, down, e->isAutoRepeat());
+    }
+    void keyPressEvent(QKeyEvent* e) override { key(e, true); }
+    void keyReleaseEvent(QKeyEvent* e) override { key(e, false); }
     QSize sizeHint() const override { return image.size(); }
     void resizeEvent(QResizeEvent*) override {
         if (!g_procs || !g_procs->sized) return;
@@ -115,6 +150,8 @@ QScrollBar* g_bars[2];
 
 }  // namespace
 
+QWidget* qt_main_window() { return g_window; }
+
 void plat_set_scroll(int bar, int first, int last, int page, int pos) {
     if ((bar != 0 && bar != 1) || !g_bars[bar]) return;
     QSignalBlocker block(g_bars[bar]);
@@ -122,6 +159,10 @@ void plat_set_scroll(int bar, int first, int last, int page, int pos) {
     g_bars[bar]->setPageStep(page > 0 ? page : 1);
     g_bars[bar]->setSingleStep(1);
     g_bars[bar]->setValue(pos);
+}
+
+void plat_set_title(const char* title) {
+    if (g_window) g_window->setWindowTitle(QString::fromLocal8Bit(title));
 }
 
 void plat_place_window(int x, int y, int w, int h) {
@@ -181,24 +222,67 @@ void plat_stop_timer() {
     g_tick = nullptr;
 }
 
+namespace {
+
+std::map<int, QAction*> g_actions;            // by command
+std::map<std::string, QMenu*> g_menus;        // by menu path
+QMenuBar* g_right_bar;                        // menus kept at the right end
+
+QMenu* top_menu(const std::string& name, unsigned flags) {
+    QMenuBar* bar = g_window->menuBar();
+    if ((flags & MI_RIGHT)) {
+        // The bar cannot push a menu to its right end itself; a second bar
+        // in its corner holds it, and its mnemonic still opens it.
+        if (!g_right_bar) {
+            g_right_bar = new QMenuBar(bar);
+            bar->setCornerWidget(g_right_bar, Qt::TopRightCorner);
+        }
+        bar = g_right_bar;
+    }
+    QMenu* m = bar->addMenu(QString::fromLocal8Bit(name.c_str()));
+    QObject::connect(m, &QMenu::aboutToShow, [] {
+        if (g_procs && g_procs->menu_refresh) g_procs->menu_refresh();
+    });
+    return m;
+}
+
+// The menu of a path "&File>&Replay", made on first use.
+QMenu* menu_of(const char* path, unsigned flags) {
+    std::string p(path);
+    auto it = g_menus.find(p);
+    if (it != g_menus.end()) return it->second;
+    size_t cut = p.rfind('>');
+    QMenu* m;
+    if (cut == std::string::npos) {
+        m = top_menu(p, flags);
+    } else {
+        QMenu* parent = menu_of(p.substr(0, cut).c_str(), flags);
+        m = parent->addMenu(QString::fromLocal8Bit(p.substr(cut + 1).c_str()));
+    }
+    g_menus[p] = m;
+    return m;
+}
+
+void add_item(QMenu* m, const char* text, int command, unsigned flags) {
+    if (!text) {
+        QAction* sep = m->addSeparator();
+        if (command) g_actions[command] = sep;  // added at run time: removable
+        return;
+    }
+    QAction* a = m->addAction(QString::fromLocal8Bit(text));
+    if (flags & MI_GREY) a->setEnabled(false);
+    QObject::connect(a, &QAction::triggered, [command] {
+        if (g_procs && g_procs->command) g_procs->command(command);
+    });
+    g_actions[command] = a;
+}
+
+}  // namespace
+
 static void build_menus(MainWindow* w, const WindowProcs* procs) {
-    QMenu* current = nullptr;
-    const char* current_name = nullptr;
     for (int i = 0; i < procs->menu_count; i++) {
         const PlatMenuItem& m = procs->menu[i];
-        if (!current_name || strcmp(current_name, m.menu) != 0) {
-            current = w->menuBar()->addMenu(QString::fromLocal8Bit(m.menu));
-            current_name = m.menu;
-        }
-        if (!m.text) {
-            current->addSeparator();
-            continue;
-        }
-        QAction* a = current->addAction(QString::fromLocal8Bit(m.text));
-        int id = m.command;
-        QObject::connect(a, &QAction::triggered, [id] {
-            if (g_procs->command) g_procs->command(id);
-        });
+        add_item(menu_of(m.menu, m.flags), m.text, m.command, m.flags);
     }
     for (int i = 0; i < procs->accel_count; i++) {
         auto* s = new QShortcut(QKeySequence(QString::fromLocal8Bit(procs->accels[i].keys)), w);
@@ -208,6 +292,42 @@ static void build_menus(MainWindow* w, const WindowProcs* procs) {
             if (g_procs->command) g_procs->command(id);
         });
     }
+}
+
+void plat_menu_check(int command, bool on) {
+    auto it = g_actions.find(command);
+    if (it == g_actions.end()) return;
+    it->second->setCheckable(true);
+    it->second->setChecked(on);
+}
+
+void plat_menu_enable(int command, bool on) {
+    auto it = g_actions.find(command);
+    if (it != g_actions.end()) it->second->setEnabled(on);
+}
+
+void plat_menu_add(const char* menu, const char* text, int command) {
+    if (!g_window) return;
+    if (text) plat_menu_remove(command);
+    add_item(menu_of(menu, 0), text, command, 0);
+}
+
+void plat_menu_remove(int command) {
+    auto it = g_actions.find(command);
+    if (it == g_actions.end()) return;
+    QAction* a = it->second;
+    g_actions.erase(it);
+    for (auto& m : g_menus) m.second->removeAction(a);
+    a->deleteLater();
+}
+
+bool plat_menu_has(int command) { return g_actions.count(command) != 0; }
+
+void plat_busy(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
@@ -230,6 +350,7 @@ int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
     layout->addWidget(g_area, 0, 0);
     layout->addWidget(g_bars[SCROLL_VERTICAL], 0, 1);
     layout->addWidget(g_bars[SCROLL_HORIZONTAL], 1, 0);
+    for (int bar : {SCROLL_HORIZONTAL, SCROLL_VERTICAL}) g_bars[bar]->setFocusPolicy(Qt::NoFocus);
     for (int bar : {SCROLL_HORIZONTAL, SCROLL_VERTICAL})
         QObject::connect(g_bars[bar], &QScrollBar::valueChanged, [bar](int v) {
             if (g_procs && g_procs->scrolled) g_procs->scrolled(bar, v);
@@ -241,7 +362,10 @@ int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
     // As on any window system, creation comes before the window is shown,
     // so the first paint finds the page area ready.
     int code = procs->create ? procs->create() : 0;
-    if (!g_quit_posted && code == 0) window.show();
+    if (!g_quit_posted && code == 0) {
+        window.show();
+        g_area->setFocus();
+    }
     if (!g_quit_posted && code == 0) code = app.exec();
     if (g_quit_posted) code = g_quit_code;
     int rc = procs->destroy ? procs->destroy(code) : 0;
@@ -250,6 +374,9 @@ int plat_run_main_window(int argc, char** argv, const WindowProcs* procs) {
     canvas_qt_attach(nullptr, nullptr, nullptr);
     g_bars[0] = g_bars[1] = nullptr;
     g_area = nullptr;
+    g_actions.clear();
+    g_menus.clear();
+    g_right_bar = nullptr;
     g_window = nullptr;
     g_procs = nullptr;
     return code;
