@@ -19,7 +19,7 @@ enum : uint32_t {
     SF_STARTUP_STATUS = 0x00000400,
     SF_MONOCHROME = 0x00000200,
     SF_PAGE_CHANGED = 0x00000800,
-    SF_PAGE_REBUILD = 0x00001000,
+    SF_SERIAL_CHANGED = 0x00001000,  // serial configuration changed: rebuild the serial status line
     SF_ACCEPTED = 0x00004000,
     SF_OVERCLOCK = 0x00008000,
     SF_PLOT_DELETE = 0x00010000,   // the Delete key clears the page's plots

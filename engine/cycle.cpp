@@ -397,7 +397,7 @@ static void due_pass() {
     bool hold = (zyr.SystemFlags & SF_OVERCLOCK) && !(cyc.os_code == 3 && cyc.passes_remaining <= 1);
     if (!hold) cyc.next_due += zyr.loop_msecs;
     if (zyr.SystemFlags & SF_STARTUP_STATUS) {
-        zyr.SystemFlags |= SF_PAGE_CHANGED | SF_PAGE_REBUILD;
+        zyr.SystemFlags |= SF_PAGE_CHANGED | SF_SERIAL_CHANGED;
         zyr_err(10, 0, "", 0, 0, 0);
         zyr.SystemFlags &= ~SF_STARTUP_STATUS;
     }

@@ -234,7 +234,7 @@ TEST_F(Cycle, FirstDuePassShowsTheStartupStatus) {
     tick_after(10);
     EXPECT_FALSE(zyr.SystemFlags & SF_STARTUP_STATUS);
     EXPECT_TRUE(zyr.SystemFlags & SF_PAGE_CHANGED);
-    EXPECT_TRUE(zyr.SystemFlags & SF_PAGE_REBUILD);
+    EXPECT_TRUE(zyr.SystemFlags & SF_SERIAL_CHANGED);
     EXPECT_STREQ(diag.status1, "  0010 NO ERRORS. LAST ERROR AT ");
 }
 

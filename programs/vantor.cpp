@@ -2,10 +2,12 @@
 #include "display/commands.h"
 #include "display/print.h"
 #include "display/screen.h"
+#include "display/serialdlg.h"
 #include "display/settings.h"
 #include "engine/evaluate.h"
 #include "engine/input.h"
 #include "engine/port.h"
+#include "engine/serial.h"
 #include "engine/startup.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +19,8 @@ int main(int argc, char** argv) {
     display_register();
     settings_register();
     print_register();
+    serial_register();      // after the settings: it wraps their page 0 gathering
+    serialdlg_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;
