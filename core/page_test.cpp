@@ -295,7 +295,10 @@ static PortRecord random_port(const char* name, uint32_t flags, std::mt19937& rn
     r.sbtagcount = 0;
     snprintf(r.mnemonic, sizeof r.mnemonic, "%s", name);
     snprintf(r.subcomtag, sizeof r.subcomtag, "%s", "none");
-    return r;
+    PageRecordBody b;
+    b.port = r;
+    page_bound_texts(TAG_PORT, &b);  // texts end inside their fields, as written
+    return b.port;
 }
 
 static SystemRecord random_system(std::mt19937& rng) {
@@ -303,7 +306,10 @@ static SystemRecord random_system(std::mt19937& rng) {
     random_bytes(&s, sizeof s, rng);
     for (auto& e : s.serial) e.bufsize = (uint16_t)(1024 + rng() % 4096);
     s.backupperiod = 600;
-    return s;
+    PageRecordBody b;
+    b.system = s;
+    page_bound_texts(TAG_SYSTEM, &b);
+    return b.system;
 }
 
 static PacketRecord standard_packet() {

@@ -83,7 +83,7 @@ VPortFrame* vport_create_frame(int row, int col, const char* format, const char*
     if (f->title) f->height++;
     f->last_value_col = f->left + f->width - 1 - (f->units ? text_len(f->units) + 1 : 0);
     if (f->label) f->first_value_col += text_len(f->label) + 1;
-    if (f->width + 2 < 81) {
+    if ((flags & VF_BORDER) && f->width + 2 < 81) {
         f->height += 2;
         f->width += 2;
         f->first_value_col++;
