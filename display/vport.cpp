@@ -268,9 +268,11 @@ void vport_draw_value(VPortFrame* f, const char* text) {
         bg = 4;
         fg = f->alarm_phase ? 14 : 4;
         if (!f->alarm_phase && (grid.video_flags & VIDEO_MONO)) {
-            // The red-on-red phase shows in inverse monochrome.
+            // The red-on-red phase shows in the other monochrome: inverse,
+            // or normal when the screen is in inverse already, so that the
+            // alarm blinks in both modes.
             uint32_t saved = grid.video_flags;
-            grid.video_flags |= VIDEO_INVERSE;
+            grid.video_flags ^= VIDEO_INVERSE;
             text_out(f->value_row, f->first_value_col, bg, fg, line);
             grid.video_flags = saved;
             return;

@@ -128,6 +128,16 @@ TEST_F(VPort, AlarmPhasesAndMonochrome) {
     vport_draw_value(f, "12");  // red on red: inverse
     EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(0)));
     EXPECT_TRUE(same(fake_canvas_fg(vr, vc), palette_colour(15)));
+    // In inverse monochrome the two phases alternate just the same.
+    grid_apply_display(VIDEO_INVERSE, -1, -1);
+    vport_draw_value(f, "12");  // yellow on red: inverse window colours
+    EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(0)));
+    EXPECT_TRUE(same(fake_canvas_fg(vr, vc), palette_colour(15)));
+    vport_draw_value(f, "12");  // red on red: the other way round
+    EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(15)));
+    EXPECT_TRUE(same(fake_canvas_fg(vr, vc), palette_colour(0)));
+    vport_draw_value(f, "12");
+    EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(0)));
     f->draw_disabled = true;
     int draws = fake_canvas_draws();
     vport_draw_value(f, "99");
