@@ -69,7 +69,9 @@ int early_startup(int start_page) {
     if (!startup.port_table || !startup.recent_files) return -1;
     startup.start_page = start_page;
     snprintf(startup.start_page_name, sizeof startup.start_page_name, "PAGE%04d", start_page);
-    if (startup_hooks.load_page) startup_hooks.load_page(start_page);
+    // The start page itself is built once, by the page change of the first
+    // due pass: built here as well, its ports would open their record files
+    // and close them again before the real start.
     return 0;
 }
 
