@@ -13,6 +13,7 @@
 #include "core/files.h"
 #include "core/mempool.h"
 #include "core/packet.h"
+#include "core/page.h"
 #include "core/state.h"
 #include "core/symtab.h"
 #include "engine/ccsds.h"
@@ -184,9 +185,8 @@ int wnd_create() {
 // A box opened from inside the cycle runs a nested event loop, so the timer
 // can fire again before the tick returns: a tick never runs inside another.
 void wnd_timer() {
-    static bool in_tick;
-    if (in_tick) return;
-    in_tick = true;
+    if (startup.in_tick) return;
+    startup.in_tick = true;
     msg_enter(0x113);
     if (startup_hooks.begin_draw && startup_hooks.begin_draw(0x113) != 0) {
         debug_printf("WM_TIMER - QOB_BEGIN_DRAW() call failed");
@@ -195,7 +195,11 @@ void wnd_timer() {
         if (startup_hooks.end_draw) startup_hooks.end_draw();
     }
     msg_leave();
-    in_tick = false;
+    startup.in_tick = false;
+    if (startup.repaint_after_tick) {
+        startup.repaint_after_tick = false;
+        if (page_hooks.repaint) page_hooks.repaint();
+    }
 }
 
 void wnd_close() {

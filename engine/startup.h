@@ -42,6 +42,8 @@ struct StartupState {
     uint8_t* work_buf;                  // 1024-byte work buffer (pool)
     int errfile;                        // zyrerr.txt, -1 closed
     bool timer_started;
+    bool in_tick;                       // a tick is running: the cycle is not re-entered
+    bool repaint_after_tick;            // a paint came inside the tick
 };
 extern StartupState startup;
 

@@ -81,4 +81,6 @@ void plat_set_scroll(int bar, int first, int last, int page, int pos) {
     if (bar == 0 || bar == 1) g_scroll[bar] = FakeScroll{first, last, page, pos};
 }
 FakeScroll fake_ui_scroll(int bar) { return g_scroll[bar == 1 ? 1 : 0]; }
-void plat_place_window(int, int, int, int) {}
+static FakePlacement g_placement;
+void plat_place_window(int x, int y, int w, int h) { g_placement = FakePlacement{x, y, w, h}; }
+FakePlacement fake_ui_placement() { return g_placement; }
