@@ -178,6 +178,7 @@ int wnd_create() {
         return EXIT_NO_TIMER;
     }
     startup.timer_started = true;
+    if (plat_catch_stop_signals() != 0) debug_printf("!! stop signals not caught errno %d !!", plat_last_error());
     msg_leave();
     return 0;
 }
@@ -185,6 +186,14 @@ int wnd_create() {
 // A box opened from inside the cycle runs a nested event loop, so the timer
 // can fire again before the tick returns: a tick never runs inside another.
 void wnd_timer() {
+    // A stop signal ends the program as the exit prompt does: the message
+    // loop ends and the exit procedure closes the files with their trailers.
+    if (int sig = plat_stop_signal(); sig && !startup.stop_signalled) {
+        startup.stop_signalled = true;
+        debug_printf("Signal %d: ZYR exits", sig);
+        plat_post_quit(0);
+        return;
+    }
     if (startup.in_tick) return;
     startup.in_tick = true;
     msg_enter(0x113);
@@ -225,5 +234,6 @@ int zyrwin_destroy(int code) {
     startup.recent_files = nullptr;
     startup.port_table = nullptr;
     beeps(qob_leak_report());
+    plat_release_stop_signals();
     return result;
 }

@@ -44,6 +44,7 @@ struct StartupState {
     bool timer_started;
     bool in_tick;                       // a tick is running: the cycle is not re-entered
     bool repaint_after_tick;            // a paint came inside the tick
+    bool stop_signalled;                // a stop signal asked for the exit
 };
 extern StartupState startup;
 
