@@ -65,12 +65,12 @@ void use_pen(PlatRgb c) {
     if (QOBCreatePenObject(&g_pen, rgb) == 0) g_pen_rgb = rgb;
 }
 
-// The brush of a fill; the default brush when none could be made.
-const QBrush& use_brush(PlatRgb c) {
-    static const QBrush kNone;
+// The colour of the brush of a fill (black when none could be made); a
+// solid fill by colour keeps the painter's fastest path.
+QColor use_brush(PlatRgb c) {
     uint32_t rgb = rgb_of(c);
     if (!(g_brush.obj && g_brush_rgb == rgb) && QOBCreateBrushObject(&g_brush, rgb) == 0) g_brush_rgb = rgb;
-    return g_brush.obj ? *(const QBrush*)g_brush.obj : kNone;
+    return g_brush.obj ? ((const QBrush*)g_brush.obj)->color() : QColor(Qt::black);
 }
 }  // namespace
 
