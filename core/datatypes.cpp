@@ -577,7 +577,9 @@ static int convert_from_text(const void* src, int dst, uint8_t* out, size_t* len
     switch (kTypes[dst].kind) {
     case K_TEXT: memcpy(out, text, n + 1); *len = n + 1; return 0;
     case K_HEXCHAR: {
-        int bytes = n > DT_HEXCHAR_BYTES ? DT_HEXCHAR_BYTES : (int)n;
+        // The length is taken modulo 27: at most 26 bytes, a longer text
+        // wrapping round (27 characters give none).
+        int bytes = (int)(n % (DT_HEXCHAR_BYTES + 1));
         *len = (size_t)dt_hexchar_encode((const uint8_t*)text, bytes, (char*)out) + 1;
         return 0;
     }

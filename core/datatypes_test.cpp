@@ -305,9 +305,15 @@ TEST(Datatypes, HexCharacterText) {
     char out[DT_TEXT_BUF];
     ASSERT_EQ(dt_convert(DT_STRING, "AB", DT_HEXCHAR, out), 0);
     EXPECT_STREQ(out, "41 42");
-    std::string thirty(30, 'z');
-    ASSERT_EQ(dt_convert(DT_STRING, thirty.c_str(), DT_HEXCHAR, out), 0);
-    EXPECT_EQ(strlen(out), 3u * DT_HEXCHAR_BYTES - 1);   // the first 26 bytes, never wrapped
+    // The length modulo 27.
+    static const struct {
+        size_t len, bytes;
+    } kLengths[] = {{26, 26}, {27, 0}, {30, 3}, {54, 0}, {80, 26}};
+    for (const auto& c : kLengths) {
+        std::string text(c.len, 'z');
+        ASSERT_EQ(dt_convert(DT_STRING, text.c_str(), DT_HEXCHAR, out), 0);
+        EXPECT_EQ(strlen(out), c.bytes ? 3 * c.bytes - 1 : 0) << c.len;
+    }
     double one = 1.0;
     ASSERT_EQ(dt_convert(DT_DOUBLE, &one, DT_HEXCHAR, out), 0);
     EXPECT_STREQ(out, "00 00 00 00 00 00 f0 3f");
