@@ -296,10 +296,15 @@ static void polynomial_block(const CalibBlock* c) {
 
 // A function of the polynomial family without any polynomial setting was
 // given without a [polynomial] block: an empty block would not compile, so
-// none is written for it.
+// none is written for it. A calibration switched off with `enable` = `no`
+// keeps its settings and is written with that switch, so that they are not
+// lost.
 static void calibration_block(const PortRecord* r) {
     const CalibBlock* c = &r->cal;
+    bool on = r->port_flags & PF_CALIB;
+    if (!on && r->function == 0 && all_zero(c, sizeof *c)) return;
     pt_header(1, TOK_CALIBRATION);
+    if (!on) pt_switch(2, TOK_ENABLE, false);
     if (r->function < CALIB_FN_COUNT) pt_word(2, TOK_FUNCTION, calib_fn_token(r->function));
     if (calib_fn_is_polynomial(r->function) && (c->calflags != 0 || c->avgsamples >= 2)) {
         polynomial_block(c);
@@ -355,6 +360,18 @@ static void axis_pair(uint32_t flags, uint32_t x, uint32_t y, int both_key, int 
         pt_switch(2, y_key, true);
 }
 
+constexpr uint32_t PF_PLOT_SWITCHES =
+    PF_AUTOPLOT | PF_AUTOPLOTX | PF_AUTOPLOTY | PF_AUTOREFRESHX | PF_AUTOREFRESHY | PF_LINEPLOT;
+
+// Whether a port without the plot flag still carries plot settings (a
+// [plotport] block switched off with `enable` = `no`).
+static bool plot_settings(const PortRecord* r) {
+    return (r->port_flags & PF_PLOT_SWITCHES) || r->plot_flags || r->plot_row || r->plot_column || r->plot_width ||
+           r->plot_height || r->plot_backgroundcolor || r->plot_titlecolor || r->plot_bordercolor || r->plotcolor ||
+           r->axiscolor || r->axislabelcolor || r->gridcolor || r->maxpoints || r->xtitle[0] || r->ytitle[0] ||
+           r->plot_title[0] || r->xlower != 0 || r->xupper != 0 || r->ylower != 0 || r->yupper != 0;
+}
+
 // The plot frame, its texts, colours, axis bounds and history length.
 static void plot_frame(const PortRecord* r) {
     pt_uint(2, TOK_ROW, r->plot_row);
@@ -395,6 +412,7 @@ static void plot_switches(const PortRecord* r) {
 
 static void plot_block(const PortRecord* r) {
     pt_header(1, TOK_PLOTPORT);
+    if (!(r->port_flags & PF_PLOT)) pt_switch(2, TOK_ENABLE, false);
     plot_frame(r);
     plot_switches(r);
 }
@@ -415,7 +433,7 @@ int pagetext_port(const PortRecord* r, int out_slot) {
     port_identity(r);
     port_formats(r);
     port_frame(r);
-    if (r->port_flags & PF_CALIB) calibration_block(r);
+    calibration_block(r);
     if (r->port_flags & PF_RECORD) {
         // An alarm log and a parameter record cannot both be written.
         if ((r->port_flags & PF_ALARM) && (r->alarm_flags & AL_FILE)) return PT_PORT_FAILED;
@@ -425,7 +443,7 @@ int pagetext_port(const PortRecord* r, int out_slot) {
     if (r->port_flags & PF_FILTER) filter_block(r);
     if (r->port_flags & PF_SUBCOM) subcom_block(r);
     if (r->sbtagcount > 0) pt_int(1, TOK_SBTAGCOUNT, r->sbtagcount);
-    if (r->port_flags & PF_PLOT) plot_block(r);
+    if ((r->port_flags & PF_PLOT) || plot_settings(r)) plot_block(r);
     return pagetext.failed ? PT_PORT_FAILED : PT_OK;
 }
 

@@ -386,16 +386,16 @@ TEST_F(PageText, ValueOfNoTypeFails) {
     EXPECT_STREQ(out, "0x1");
 }
 
-// A calibration, a plot or a record file whose flag is clear is not written,
-// nor a record file without a name.
-TEST_F(PageText, BlocksThatAreOffAreLeftOut) {
+// A calibration or a plot switched off keeps its settings, written with
+// `enable` = `off`; a record file without a name is not written.
+TEST_F(PageText, BlocksThatAreOffKeepTheirSettings) {
     PortRecord r = calibrated("%6hd", FN_POLYNOMIAL);
     r.cal.calflags = 1;
     r.port_flags &= ~PF_CALIB;
-    EXPECT_EQ(port_text(r).find("[calibration]"), std::string::npos);
+    EXPECT_TRUE(has_line(port_text(r), "\t[calibration]\r\n\t\tenable = off"));
     r = plot_port(0);
     r.port_flags &= ~PF_PLOT;
-    EXPECT_EQ(port_text(r).find("[plotport]"), std::string::npos);
+    EXPECT_TRUE(has_line(port_text(r), "\t[plotport]\r\n\t\tenable = off"));
     r = plain_port();
     r.port_flags |= PF_RECORD;
     EXPECT_EQ(port_text(r).find("filename"), std::string::npos);
