@@ -24,7 +24,7 @@ static void BM_Draw200Values(benchmark::State& state) {
     for (int i = 0; i < 200; i++) {
         char title[16];
         snprintf(title, sizeof title, "PARAM %d", i);
-        frames.push_back(vport_create_frame(4 + (i / 10) * 4 % 60, 1 + (i % 10) * 14, "%8.3lf", "V", title, "", 0));
+        frames.push_back(vport_create_frame(4 + (i / 10) * 4 % 60, 1 + (i % 10) * 14, "%8.3lf", "V", title, "", VF_BORDER));
         vport_draw_frame(frames.back());
     }
     double v = 0;

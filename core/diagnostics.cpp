@@ -107,6 +107,17 @@ static void debug_write_line(const char* line) {
     debug_write(buf);
 }
 
+void debug_log_close() {
+    if (g_debug_open_needed || g_debug_fd < 0) return;
+    char date[40], line[96];
+    date_text(date, sizeof date);
+    snprintf(line, sizeof line, "Filename = %s, Closetime = %s\n", "debugmsg", date);
+    debug_write_line(line);
+    ::close(g_debug_fd);
+    g_debug_fd = -1;
+    g_debug_open_needed = true;
+}
+
 void debug_msg(int close_after) {
     char date[40], line[96];
     if (g_debug_open_needed) {

@@ -54,6 +54,9 @@ void zyr_err(int code, int action, const char* place, int32_t v1, int32_t v2, un
 // Appends debugbuf as one line to "debugmsg"; a non-zero argument closes the
 // log afterwards (the next line reopens it).
 void debug_msg(int close);
+// Closes the debug log with its close line, writing nothing else; the next
+// line reopens it. Nothing when it is not open.
+void debug_log_close();
 // printf into debugbuf, then debug_msg(0).
 void debug_printf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // "%s qoberr %d lasterr %d WM_MESSAGE 0x%0x".

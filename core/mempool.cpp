@@ -3,6 +3,8 @@
 // pool's own, so the figures at exit are true.
 #include "core/mempool.h"
 
+#include <iterator>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -255,6 +257,70 @@ void qob_count_pen(int delta) { qobmem.qob_pen_count += delta; }
 void qob_count_brush(int delta) { qobmem.qob_brush_count += delta; }
 void qob_count_rgn(int delta) { qobmem.qob_rgn_count += delta; }
 
+// ---- pens and brushes ---------------------------------------------------------------
+
+static const QobDrawOps* g_draw_ops;
+
+void qob_set_draw_ops(const QobDrawOps* ops) { g_draw_ops = ops; }
+
+struct DrawKind {
+    const char* create1;
+    const char* create2;
+    const char* delete1;
+    const char* delete2;
+    void (*count)(int delta);
+};
+static const DrawKind kDrawKinds[] = {
+    {"QOBCreatePenObject 1", "QOBCreatePenObject 2", "QOBDeletePenObject 1", "QOBDeletePenObject 2", qob_count_pen},
+    {"QOBCreateBrushObject 1", "QOBCreateBrushObject 2", "QOBDeleteBrushObject 1", "QOBDeleteBrushObject 2",
+     qob_count_brush},
+};
+static_assert(std::size(kDrawKinds) == 2);
+
+static int delete_object(int kind, QobObjectSlot* s) {
+    if (!s || !s->obj) return 0;
+    const DrawKind& k = kDrawKinds[kind];
+    int rc = 0;
+    void* replaced = nullptr;
+    if (!g_draw_ops || g_draw_ops->select(kind, s->previous, &replaced) != 0) {
+        debug_err_line(k.delete1, 26);
+        rc = -1;
+    }
+    if (!g_draw_ops || g_draw_ops->destroy(kind, s->obj) != 0) {
+        debug_err_line(k.delete2, 26);
+        rc = -2;  // still alive: it stays counted
+    } else {
+        k.count(-1);
+    }
+    s->obj = s->previous = nullptr;
+    return rc;
+}
+
+static int create_object(int kind, QobObjectSlot* s, uint32_t rgb) {
+    const DrawKind& k = kDrawKinds[kind];
+    delete_object(kind, s);
+    void* o = g_draw_ops && g_draw_ops->create ? g_draw_ops->create(kind, rgb) : nullptr;
+    if (!o) {
+        debug_err_line(k.create1, 15);
+        return -2;
+    }
+    k.count(1);
+    void* previous = nullptr;
+    if (g_draw_ops->select(kind, o, &previous) != 0) {
+        debug_err_line(k.create2, 16);
+        if (g_draw_ops->destroy(kind, o) == 0) k.count(-1);
+        return -3;
+    }
+    s->obj = o;
+    s->previous = previous;
+    return 0;
+}
+
+int QOBCreatePenObject(QobObjectSlot* slot, uint32_t rgb) { return create_object(QOB_PEN, slot, rgb); }
+int QOBCreateBrushObject(QobObjectSlot* slot, uint32_t rgb) { return create_object(QOB_BRUSH, slot, rgb); }
+int QOBDeletePenObject(QobObjectSlot* slot) { return delete_object(QOB_PEN, slot); }
+int QOBDeleteBrushObject(QobObjectSlot* slot) { return delete_object(QOB_BRUSH, slot); }
+
 int qob_leak_report() {
     int beeps = 0;
     if (qobmem.mem_alloc_cnt) {
@@ -283,5 +349,6 @@ void mempool_reset() {
         exit_qobmem_sys();
     }
     g_fail_nth = 0;
+    g_draw_ops = nullptr;
     start_counters();
 }

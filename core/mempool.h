@@ -54,6 +54,37 @@ void qob_count_pen(int delta);
 void qob_count_brush(int delta);
 void qob_count_rgn(int delta);
 
+// ---- pens and brushes -------------------------------------------------------
+// The drawing objects of the window system are made, selected and deleted
+// by its canvas through these operations, so that the pool counts every one
+// and the leak report shows a leaked pen or brush. The canvas registers
+// them; without them nothing can be created.
+enum : int { QOB_PEN = 0, QOB_BRUSH = 1 };
+struct QobDrawOps {
+    void* (*create)(int kind, uint32_t rgb);              // a solid object; null on failure
+    int (*select)(int kind, void* obj, void** previous);   // 0, with the object it replaced
+    int (*destroy)(int kind, void* obj);                   // 0
+};
+void qob_set_draw_ops(const QobDrawOps* ops);
+
+// The caller's slot of one pen or brush: the object and the one it replaced.
+struct QobObjectSlot {
+    void* obj;
+    void* previous;
+};
+
+// Creates a pen (a brush) of colour 0xRRGGBB in the slot, deleting the one
+// the slot held first, and selects it. 0; -2 when it cannot be created
+// ("QOBCreatePenObject 1", code 15); -3 when it cannot be selected
+// ("QOBCreatePenObject 2", code 16; the new object is deleted again).
+int QOBCreatePenObject(QobObjectSlot* slot, uint32_t rgb);
+int QOBCreateBrushObject(QobObjectSlot* slot, uint32_t rgb);
+// Selects the replaced object again ("QOBDeletePenObject 1", code 26, on
+// failure) and deletes the slot's object ("QOBDeletePenObject 2", code 26);
+// 0, or -1 / -2 for those failures. An empty slot is left as it is.
+int QOBDeletePenObject(QobObjectSlot* slot);
+int QOBDeleteBrushObject(QobObjectSlot* slot);
+
 // Writes "!! mem_alloc_cnt = %d" and the pen, region and brush lines for
 // every counter that is not 0 to the debug log. Returns the number of beeps
 // the caller owes (5 for memory, 6 for each drawing-object kind).

@@ -169,3 +169,90 @@ TEST_F(Mempool, RandomAllocationAndFreeKeepTheTableExact) {
     EXPECT_EQ(qobmem.total_allocated, 0u);
     EXPECT_FALSE(qob_tables_exist());
 }
+
+// ---- pens and brushes ----------------------------------------------------------
+
+// A device of the test: objects are numbered, the selected one is kept, and
+// each operation can be made to fail.
+static struct {
+    int created, destroyed;
+    std::vector<uint32_t> colours;
+    void* selected[2];
+    bool fail_create, fail_select, fail_destroy;
+} g_dev;
+static int g_objects[64];
+static void* dev_create(int, uint32_t rgb) {
+    if (g_dev.fail_create) return nullptr;
+    g_dev.colours.push_back(rgb);
+    return &g_objects[g_dev.created++ % 64];
+}
+static int dev_select(int kind, void* obj, void** previous) {
+    if (g_dev.fail_select) return -1;
+    *previous = g_dev.selected[kind];
+    g_dev.selected[kind] = obj;
+    return 0;
+}
+static int dev_destroy(int, void*) {
+    if (g_dev.fail_destroy) return -1;
+    g_dev.destroyed++;
+    return 0;
+}
+static const QobDrawOps kDevOps = {dev_create, dev_select, dev_destroy};
+
+struct DrawCase {
+    const char* name;
+    int (*create)(QobObjectSlot*, uint32_t);
+    int (*destroy)(QobObjectSlot*);
+    const int32_t* count;
+    const char* c1;
+    const char* c2;
+    const char* d1;
+    const char* d2;
+};
+
+TEST_F(Mempool, PensAndBrushesAreCountedAndReportTheirFailures) {
+    const DrawCase cases[] = {
+        {"pen", QOBCreatePenObject, QOBDeletePenObject, &qobmem.qob_pen_count, "QOBCreatePenObject 1 qoberr 15",
+         "QOBCreatePenObject 2 qoberr 16", "QOBDeletePenObject 1 qoberr 26", "QOBDeletePenObject 2 qoberr 26"},
+        {"brush", QOBCreateBrushObject, QOBDeleteBrushObject, &qobmem.qob_brush_count,
+         "QOBCreateBrushObject 1 qoberr 15", "QOBCreateBrushObject 2 qoberr 16", "QOBDeleteBrushObject 1 qoberr 26",
+         "QOBDeleteBrushObject 2 qoberr 26"},
+    };
+    for (const DrawCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        g_dev = {};
+        qob_set_draw_ops(&kDevOps);
+        QobObjectSlot s{};
+        ASSERT_EQ(c.create(&s, 0xFF0000), 0);
+        EXPECT_EQ(*c.count, 1);
+        // A second colour in the same slot replaces the first pen.
+        ASSERT_EQ(c.create(&s, 0x00FF00), 0);
+        EXPECT_EQ(*c.count, 1);
+        EXPECT_EQ(g_dev.destroyed, 1);
+        EXPECT_EQ(g_dev.colours, (std::vector<uint32_t>{0xFF0000, 0x00FF00}));
+        EXPECT_EQ(c.destroy(&s), 0);
+        EXPECT_EQ(*c.count, 0);
+        EXPECT_EQ(s.obj, nullptr);
+        EXPECT_EQ(c.destroy(&s), 0);  // an empty slot
+        // Failures: each with its line, and the count stays true.
+        g_dev.fail_create = true;
+        EXPECT_EQ(c.create(&s, 1), -2);
+        EXPECT_EQ(*c.count, 0);
+        g_dev.fail_create = false;
+        g_dev.fail_select = true;
+        EXPECT_EQ(c.create(&s, 1), -3);
+        EXPECT_EQ(*c.count, 0);
+        g_dev.fail_select = false;
+        ASSERT_EQ(c.create(&s, 1), 0);
+        g_dev.fail_select = true;
+        g_dev.fail_destroy = true;
+        EXPECT_EQ(c.destroy(&s), -2);
+        EXPECT_EQ(*c.count, 1);  // not deleted: the leak report shows it
+        EXPECT_EQ(qob_leak_report(), 6);
+        std::string log = read_file("debugmsg");
+        for (const char* line : {c.c1, c.c2, c.d1, c.d2}) EXPECT_NE(log.find(line), std::string::npos) << line;
+        qob_set_draw_ops(nullptr);
+        EXPECT_EQ(c.create(&s, 1), -2);  // no window system
+    }
+}

@@ -440,6 +440,11 @@ static int length_read(const uint8_t* image, int have, uint32_t* value) {
     return (int)len;
 }
 
+int packet_length_field_end() {
+    int field;
+    return length_field_end(&field);
+}
+
 int GetPacketLength_Read(const uint8_t* image, int have) {
     uint32_t value;
     return length_read(image, have, &value);

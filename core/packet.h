@@ -232,6 +232,10 @@ int get_packet();
 // ("GetPacketLength_Read -3 ..."), -2 no usable length port, -4 the length
 // field is not in yet. The ascii and compressed readers use it as well.
 int GetPacketLength_Read(const uint8_t* image, int have);
+// The end of the length field of the `varpktlen` port (byte index + width),
+// or -1 when no usable length port is described: the bytes a reader must
+// hold before it can ask GetPacketLength_Read.
+int packet_length_field_end();
 
 // The length failure: SystemFlags 0x10, error 3 with value `needed`, last
 // check kind 3, search reset. Also for the file readers.

@@ -15,7 +15,6 @@
 #include "core/packet.h"
 #include "core/state.h"
 #include "platform/sys.h"
-#include "platform/ui.h"
 
 PortOps port_ops;
 PageHooks page_hooks;
@@ -23,11 +22,14 @@ PageState pages;
 
 static PortHead* g_own_table[MAXZYRPORTS];
 
-// The named bits of the system record's switch words: nothing else of a
-// page file reaches the running words (an input source bit from a file
-// would claim a source that was never opened).
-constexpr uint32_t kSysFlagsFromPage = 0x1 | 0x2 | 0x40 | 0x80 | 0x100000 | 0x200000 | 0x4000000;
-constexpr uint32_t kIoFlagsFromPage = 0x40 | 0x80 | 0x100 | 0x200 | 0x400 | IO_BACKUP | 0x4000;
+// The bits of the input/output word that stand for an open device or file
+// (serial and network directions, playback and record files). A page file
+// cannot open them, so its bits for them would claim a source or sink that
+// does not exist: these never come from a page. Every other bit of both
+// words of the system record is ORed in.
+constexpr uint32_t kIoFlagsOpened = IO_RAW_RECORD | IO_RAW_PLAYBACK | IO_COMP_RECORD | IO_COMP_PLAYBACK |
+                                    IO_ASCII_RECORD | IO_ASCII_PLAYBACK | IO_SERIAL_IN | IO_SERIAL_OUT | IO_NET_IN |
+                                    IO_NET_OUT;
 constexpr uint32_t kMaxPeriodSecs = 86400;
 
 static void slot_clear(PageSlot* s) {
@@ -108,12 +110,6 @@ static void slot_recount(int slot) {
     s.first = (uint16_t)lo;
     s.last = (uint16_t)hi;
     s.count = (uint16_t)(hi - lo + 1);
-}
-
-// Freed entries at the top go back to the next index, so page changes do
-// not walk the table up into the reuse regime.
-static void trim_next_index() {
-    while (pages.next_index > 0 && !pages.ports[pages.next_index - 1]) pages.next_index--;
 }
 
 // ---- creating and deleting ports ---------------------------------------------
@@ -225,7 +221,6 @@ int page_delete_port(int index) {
     int slot = p->slot;
     int rc = delete_entry(index);
     slot_recount(slot);
-    trim_next_index();
     publish_counters();
     return rc;
 }
@@ -244,7 +239,6 @@ int DeletePageLL(int slot) {
         }
     }
     slot_clear(&s);
-    trim_next_index();
     publish_counters();
     return rc;
 }
@@ -314,8 +308,9 @@ void page_link_subcom_tags(int slot) {
 // ---- variable packet length check -------------------------------------------
 
 static void assume_fixed_length() {
-    if (plat_message_box("Warning - Missing pkt length parameter.\nDefault 128 byte length assumed",
-                         "Variable Length Pkts", MB_OK | MB_ICONEXCLAMATION) <= 0)
+    if (!page_hooks.warning_box ||
+        page_hooks.warning_box("Warning - Missing pkt length parameter.\nDefault 128 byte length assumed",
+                               "Variable Length Pkts") <= 0)
         zyr_err(21, 2, "Variable Length Pkt error", 0, 0, 0);
     PacketRecord d = pkt_layout.desc;
     d.fixedpacketlength = 128;
@@ -360,6 +355,40 @@ static void apply_packet(const PacketRecord* r) {
     packet_setup(&s);
 }
 
+// The input sources in the order of the conflict check: the first that is
+// on is the one the program reads.
+static const struct {
+    uint32_t bit;
+    const char* name;
+} kSources[] = {
+    {IO_TEST_DATA, "Test data"},       {IO_USER_BYTE_IN, "User byte"}, {IO_USER_PACKET_IN, "User pck"},
+    {IO_RAW_PLAYBACK, "Raw"},          {IO_COMP_PLAYBACK, "Compressed"}, {IO_ASCII_PLAYBACK, "Ascii"},
+    {IO_SERIAL_IN, "Serial"},          {IO_NET_IN, "TCPIP/UDP"},
+};
+
+// Merges the page's input/output bits under the one-source rule: with a
+// source already running it stays the only one (the page cannot switch it
+// off, it has no device of its own); otherwise the first of the page's
+// sources wins. Every source left off is named in the debug log.
+static void one_input_source(uint32_t bits) {
+    const char* on = nullptr;
+    for (const auto& s : kSources)
+        if (zyr.IoFlags & s.bit) {
+            on = s.name;
+            break;
+        }
+    for (const auto& s : kSources) {
+        if (!(bits & s.bit) || (zyr.IoFlags & s.bit)) continue;
+        if (on) {
+            debug_printf("Page 0 input source %s left off: %s is on", s.name, on);
+            bits &= ~s.bit;
+        } else {
+            on = s.name;
+        }
+    }
+    zyr.IoFlags |= bits;
+}
+
 static uint32_t cap_period(uint32_t secs) { return secs > kMaxPeriodSecs ? kMaxPeriodSecs : secs; }
 
 static void apply_system(const SystemRecord* in) {
@@ -374,8 +403,8 @@ static void apply_system(const SystemRecord* in) {
     pages.file_bufsize = r.bufsize;
     pages.flush_period = cap_period(r.flushperiod);
     pages.timeout_period = r.timeoutperiod;
-    zyr.SystemFlags |= r.sysflags & kSysFlagsFromPage;
-    zyr.IoFlags |= r.ioflags & kIoFlagsFromPage;
+    zyr.SystemFlags |= r.sysflags;
+    one_input_source(r.ioflags & ~kIoFlagsOpened);
     page_set_backup_period(r.backupperiod);
     int back = (r.colourflags & SYS_WINDOWBACKCOLOR) ? r.windowbackcolor : -1;
     int fore = (r.colourflags & SYS_WINDOWFORECOLOR) ? r.windowforecolor : -1;
@@ -642,8 +671,7 @@ int page_backup_step() {
         return backup_save(3);
     default:
         pages.backup_state = 0;
-        snprintf(debugbuf, DEBUG_BUF_LEN, "Page backup %lu", (unsigned long)now);
-        debug_msg(1);
+        debug_log_close();  // flushed; the next line opens it again
         return 0;
     }
 }

@@ -72,6 +72,9 @@ struct PageHooks {
     int (*record_slots)(RecordSlots* rs);                        // 0 when record files exist
     void (*page_saved)(const char* path);                        // after a save that is no backup
     void (*repaint)();
+    // The window system: a warning box (OK, exclamation icon); > 0 when it
+    // was shown. Null: no box can be shown.
+    int (*warning_box)(const char* text, const char* caption);
 };
 extern PageHooks page_hooks;
 

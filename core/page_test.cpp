@@ -158,9 +158,10 @@ TEST_F(Page, ACorruptRecordStopsTheLoadAndKeepsWhatCameBefore) {
         std::string file = read_file("PAGE0020.BIN") + c.tail;
         write_file("PAGE0020.BIN", file);
         EXPECT_EQ(page_load(20), c.result);
-        EXPECT_EQ(pages.slot[SLOT_DISPLAY].count, 2);
-        EXPECT_EQ(mnemonic(1), "SECOND");
-        EXPECT_EQ(page_port(2), nullptr);
+        const PageSlot& d = pages.slot[SLOT_DISPLAY];
+        EXPECT_EQ(d.count, 2);
+        EXPECT_EQ(mnemonic(d.first + 1), "SECOND");
+        EXPECT_EQ(pages.next_index, d.first + 2);
     }
 }
 
@@ -168,8 +169,11 @@ TEST_F(Page, ReloadingAPageReplacesItsSlot) {
     write_page("PAGE0030.BIN", {port("A"), port("B")});
     ASSERT_EQ(page_load(30), 0);
     ASSERT_EQ(page_load(30), 0);
-    EXPECT_EQ(pages.next_index, 2);
     EXPECT_EQ((std::vector<int>{1, 0}), g_destroyed);   // last index first
+    // The next index never goes down: the new ports follow the old ones.
+    EXPECT_EQ(pages.next_index, 4);
+    EXPECT_EQ(pages.slot[SLOT_DISPLAY].first, 2);
+    EXPECT_EQ(mnemonic(3), "B");
 }
 
 TEST_F(Page, FullTableReusesFreeEntries) {
@@ -200,7 +204,22 @@ TEST_F(Page, FullTableReusesFreeEntries) {
     DeletePageLL(SLOT_DISPLAY);
     EXPECT_EQ(page_port(6)->slot, SLOT_SYSTEM);
     EXPECT_EQ(page_port(1020), nullptr);
-    EXPECT_EQ(pages.next_index, 1020);
+    EXPECT_EQ(pages.next_index, 1021);
+}
+
+// Page changes walk the table up; at its end the ports of a page go into
+// the entries that the pages before them freed, and a page still loads.
+TEST_F(Page, ManyPageChangesReuseTheFreedEntries) {
+    write_page("PAGE0031.BIN", {port("A"), port("B"), port("C"), port("D"), port("E")});
+    for (int i = 0; i < 300; i++) {
+        ASSERT_EQ(page_load(31), 0) << i;
+        ASSERT_EQ(pages.slot[SLOT_DISPLAY].count, 5) << i;
+    }
+    EXPECT_GE(pages.next_index, MAXZYRPORTS - 4);
+    const PageSlot& d = pages.slot[SLOT_DISPLAY];
+    std::vector<std::string> names;
+    for (int i = d.first; i <= d.last; i++) names.push_back(mnemonic(i));
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "B", "C", "D", "E"}));
 }
 
 TEST_F(Page, PlotPortWithoutPairedEntryFailsInTheReuseRegime) {
@@ -223,19 +242,19 @@ TEST_F(Page, CreationResults) {
     g_fail_index = 1;   // the Y port fails: its X port goes again
     EXPECT_EQ(CreateZYRPortVHL(&y, &x, SLOT_DISPLAY), -3);
     EXPECT_EQ(page_port(0), nullptr);
-    EXPECT_EQ(pages.next_index, 0);
+    EXPECT_EQ(pages.next_index, 1);   // the X port's entry stays handed out
     std::string log = read_file("debugmsg");
     EXPECT_NE(log.find("CreateZYRPortVHL() Y port call CreateZYRPortHL() failed -1"), std::string::npos);
     EXPECT_NE(log.find("CreateZYRPortVHL() Y plot call CreateZYRPortHL() failed -1"), std::string::npos);
-    g_fail_index = 0;
+    g_fail_index = 1;
     EXPECT_EQ(CreateZYRPortVHL(&y, &x, SLOT_DISPLAY), -2);
     EXPECT_NE(read_file("debugmsg").find("CreateZYRPortVHL() X plot call CreateZYRPortHL() failed -1"),
               std::string::npos);
     g_fail_index = -1;
-    EXPECT_EQ(CreateZYRPortVHL(&y, &x, SLOT_DISPLAY), 1);
-    EXPECT_EQ(page_port(0)->flags & RT_XPORT, RT_XPORT);
-    EXPECT_EQ(page_port(0)->rec->processrate, 0xFFFFFFFFu);
-    EXPECT_EQ(page_port(1)->rec->displayrate, 0xFFFFFFFFu);
+    EXPECT_EQ(CreateZYRPortVHL(&y, &x, SLOT_DISPLAY), 2);
+    EXPECT_EQ(page_port(1)->flags & RT_XPORT, RT_XPORT);
+    EXPECT_EQ(page_port(1)->rec->processrate, 0xFFFFFFFFu);
+    EXPECT_EQ(page_port(2)->rec->displayrate, 0xFFFFFFFFu);
 }
 
 TEST_F(Page, PlotPairsAreMarkedWithinASlot) {
@@ -278,7 +297,7 @@ TEST_F(Page, DeletePageReportsFailuresAndGoesOn) {
     EXPECT_EQ(diag.last_code, 21);
     EXPECT_NE(read_file("debugmsg").find("DeletePageLL>1 0 -1"), std::string::npos);
     EXPECT_EQ(pages.slot[SLOT_DISPLAY].count, 0);
-    EXPECT_EQ(pages.next_index, 0);
+    EXPECT_EQ(pages.next_index, 3);
 }
 
 // ---- saving ----------------------------------------------------------------
@@ -295,7 +314,10 @@ static PortRecord random_port(const char* name, uint32_t flags, std::mt19937& rn
     r.sbtagcount = 0;
     snprintf(r.mnemonic, sizeof r.mnemonic, "%s", name);
     snprintf(r.subcomtag, sizeof r.subcomtag, "%s", "none");
-    return r;
+    PageRecordBody b;
+    b.port = r;
+    page_bound_texts(TAG_PORT, &b);  // texts end inside their fields, as written
+    return b.port;
 }
 
 static SystemRecord random_system(std::mt19937& rng) {
@@ -303,7 +325,10 @@ static SystemRecord random_system(std::mt19937& rng) {
     random_bytes(&s, sizeof s, rng);
     for (auto& e : s.serial) e.bufsize = (uint16_t)(1024 + rng() % 4096);
     s.backupperiod = 600;
-    return s;
+    PageRecordBody b;
+    b.system = s;
+    page_bound_texts(TAG_SYSTEM, &b);
+    return b.system;
 }
 
 static PacketRecord standard_packet() {
@@ -344,7 +369,7 @@ TEST_F(Page, SaveWritesEnabledPortsOnly) {
     EXPECT_FALSE(zyr_fexists("PAGE0070.BIN.TMP"));
     page_load(70);
     EXPECT_EQ(pages.slot[SLOT_DISPLAY].count, 2);
-    EXPECT_EQ(mnemonic(1), "C");
+    EXPECT_EQ(mnemonic(pages.slot[SLOT_DISPLAY].first + 1), "C");
 }
 
 static std::vector<uint32_t> g_loop_calls;
@@ -372,9 +397,10 @@ TEST_F(Page, SinglePortGoesWithItsPlotPartner) {
     EXPECT_EQ(pages.slot[SLOT_DISPLAY].changed, 1);   // the display page itself was not saved
     ASSERT_EQ(page_save(SAVE_PORT, 0, "PAGE0082.BIN", 0), 0);
     ASSERT_EQ(page_load(81), 0);
-    EXPECT_EQ(mnemonic(0), "OLD");
-    EXPECT_EQ(mnemonic(1), "X");
-    EXPECT_EQ(mnemonic(2), "Y");
+    int first = pages.slot[SLOT_DISPLAY].first;
+    EXPECT_EQ(mnemonic(first), "OLD");
+    EXPECT_EQ(mnemonic(first + 1), "X");
+    EXPECT_EQ(mnemonic(first + 2), "Y");
     EXPECT_EQ(pages.slot[SLOT_DISPLAY].count, 3);
     ASSERT_EQ(page_load(82), 0);
     EXPECT_EQ(pages.slot[SLOT_DISPLAY].count, 1);
@@ -445,8 +471,8 @@ TEST_F(Page, SystemRecordIsApplied) {
     memset(&s, 0, sizeof s);
     s.serial[1].bufsize = 100;
     s.serial[2].bufsize = 2000;
-    s.sysflags = 0x1 | 0x80 | 0x40000000;   // the last bit is not a setting
-    s.ioflags = 0x400 | IO_BACKUP | 0x8000;
+    s.sysflags = 0x1 | 0x80 | 0x40000000;   // every bit is ORed in
+    s.ioflags = 0x400 | IO_BACKUP | 0x8000 | 0x1000;   // not the serial port: it is not open
     s.backupperiod = 100000;
     s.flushperiod = 30;
     s.colourflags = SYS_WINDOWFORECOLOR;
@@ -459,17 +485,62 @@ TEST_F(Page, SystemRecordIsApplied) {
     EXPECT_EQ((std::vector<int>{0, 1, 2, 3}), g_serial_index);
     EXPECT_EQ(pages.sysrec.serial[1].bufsize, 8192);
     EXPECT_EQ(pages.sysrec.serial[2].bufsize, 2000);
-    EXPECT_EQ(zyr.SystemFlags, 0x81u);
-    EXPECT_EQ(zyr.IoFlags, 0x400u | IO_BACKUP);
+    EXPECT_EQ(zyr.SystemFlags, 0x40000081u);
+    EXPECT_EQ(zyr.IoFlags, 0x1400u | IO_BACKUP);
     EXPECT_EQ(pages.backup_period, 86400u);
     EXPECT_EQ(pages.flush_period, 30u);
     EXPECT_EQ(g_back, -1);
     EXPECT_EQ(g_fore, 14);
     page_set_backup_period(0);
-    EXPECT_EQ(zyr.IoFlags, 0x400u);
+    EXPECT_EQ(zyr.IoFlags, 0x1400u);
+}
+
+// Page 0 switches on one input source at most: the first in the order of
+// the conflict check, or none while another source runs.
+TEST_F(Page, SystemRecordSwitchesOnOneInputSource) {
+    struct Case {
+        const char* name;
+        uint32_t running, page, want;
+        std::vector<std::string> logged;
+    };
+    const Case cases[] = {
+        {"three from the page", 0, IO_TEST_DATA | IO_USER_BYTE_IN | IO_USER_PACKET_IN, IO_TEST_DATA,
+         {"Page 0 input source User byte left off: Test data is on",
+          "Page 0 input source User pck left off: Test data is on"}},
+        {"two from the page", 0, IO_USER_BYTE_IN | IO_USER_PACKET_IN | IO_SERIAL_IN, IO_USER_BYTE_IN,
+         {"Page 0 input source User pck left off: User byte is on"}},
+        {"one running", IO_RAW_PLAYBACK, IO_TEST_DATA, IO_RAW_PLAYBACK,
+         {"Page 0 input source Test data left off: Raw is on"}},
+        {"the same as running", IO_USER_BYTE_IN, IO_USER_BYTE_IN, IO_USER_BYTE_IN, {}},
+        {"one", 0, IO_USER_PACKET_IN, IO_USER_PACKET_IN, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        remove("debugmsg");
+        zyr.IoFlags = c.running;
+        SystemRecord s;
+        memset(&s, 0, sizeof s);
+        s.ioflags = c.page;
+        int f = zyr_fopen("PAGE0000.BIN", "w", 2048);
+        page_write_record(f, TAG_SYSTEM, &s);
+        zyr_fclose(f);
+        ASSERT_EQ(page_load(0), 0);
+        EXPECT_EQ(zyr.IoFlags, c.want);
+        std::string log = read_file("debugmsg");
+        for (const std::string& line : c.logged) EXPECT_NE(log.find(line), std::string::npos) << line;
+        if (c.logged.empty()) {
+            EXPECT_EQ(log.find("left off"), std::string::npos);
+        }
+    }
+}
+
+static int fake_warning_box(const char* text, const char* caption) {
+    return plat_message_box(text, caption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 TEST_F(Page, VariableLengthCheck) {
+    page_hooks.warning_box = fake_warning_box;
     PacketRecord s;
     packet_defaults(&s);   // variable length
     packet_setup(&s);
@@ -497,6 +568,19 @@ TEST_F(Page, VariableLengthCheck) {
     EXPECT_EQ(fake_ui_boxes().size(), 1u);
 }
 
+// Without a window system to show the box, the warning is an error report.
+TEST_F(Page, VariableLengthWarningWithoutABox) {
+    PacketRecord s;
+    packet_defaults(&s);
+    packet_setup(&s);
+    write_page("PAGE0101.BIN", {port("V")});
+    page_load(101);
+    EXPECT_EQ(page_check_varpktlen(), -3);
+    EXPECT_TRUE(fake_ui_boxes().empty());
+    EXPECT_EQ(diag.last_code, 21);
+    EXPECT_EQ(pkt_layout.desc.fixedpacketlength, 128);
+}
+
 static int g_repaints;
 static void spy_repaint() { g_repaints++; }
 
@@ -516,10 +600,30 @@ TEST_F(Page, PageChangeReplacesTheDisplayPage) {
     EXPECT_TRUE(page_resident(0) && page_resident(9999) && page_resident(11));
     EXPECT_FALSE(zyr.SystemFlags & SF_PAGE_CHANGED);
     EXPECT_EQ(page_change(12), 0);
-    EXPECT_EQ(pages.next_index, 5);   // page 11's entries went back to the table
-    EXPECT_EQ(mnemonic(4), "C");
+    EXPECT_EQ(pages.next_index, 6);   // the next index never goes down
+    EXPECT_EQ(page_port(3), nullptr);  // page 11's entry is free for reuse
+    EXPECT_EQ(mnemonic(5), "C");
     EXPECT_EQ(page_change(13), 14);
     EXPECT_EQ(pages.slot[SLOT_DISPLAY].count, 0);
     EXPECT_EQ(pages.slot[SLOT_SYSPARAMS].count, 2);
     EXPECT_EQ(g_repaints, 3);
+}
+
+// One round of the backup machine: the last step closes the debug log so
+// that it is on disk, and adds no line of its own.
+TEST_F(Page, BackupRoundEndsByClosingTheDebugLog) {
+    page_set_backup_period(10);
+    debug_printf("before the round");
+    std::vector<int> results;
+    for (uint32_t t = 6000; t <= 60000; t += 6000) {
+        zyr.zyr_msecs = t;
+        results.push_back(page_backup_step());
+    }
+    EXPECT_EQ(results[0], 0);   // 0 -> 1
+    EXPECT_EQ(results[1], 0);   // 1 -> 2: the backup is due
+    std::string log = read_file("debugmsg");
+    EXPECT_NE(log.find("Closetime"), std::string::npos);
+    EXPECT_EQ(log.find("Page backup"), std::string::npos);
+    size_t close = log.find("Closetime");
+    EXPECT_LT(log.find("before the round"), close);
 }

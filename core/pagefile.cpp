@@ -2,6 +2,8 @@
 // own; page file names and their case-blind look-up; rate masks.
 #include "core/pagefile.h"
 
+#include <initializer_list>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +41,45 @@ int page_file_open_read(const char* path) {
 // Every way a record can be bad ends here: the tag and the body are decoded
 // to exactly their lengths, so a corrupt run never spills into the next
 // record or past the body.
+// A fixed-size text field of a page file ends within its field, whatever
+// the file holds, so that no reader of a record runs past it.
+template <size_t N>
+static void bound(char (&field)[N]) {
+    field[N - 1] = 0;
+}
+
+static void bound_cell(ValueCell* c) { c->text[sizeof c->text - 1] = 0; }
+
+void page_bound_texts(uint32_t tag, PageRecordBody* body) {
+    if (tag == TAG_PORT) {
+        PortRecord& r = body->port;
+        bound(r.subcomtag);
+        bound(r.units);
+        bound(r.title);
+        bound(r.mnemonic);
+        bound(r.rawformat);
+        bound(r.displayformat);
+        bound(r.xtitle);
+        bound(r.ytitle);
+        bound(r.plot_title);
+        bound(r.databasekey);
+        bound(r.alarm_filename);
+        bound(r.filename);
+        for (ValueCell* c : {&r.alarm_upper, &r.alarm_lower, &r.filter_upper, &r.filter_lower, &r.subcom_upper,
+                             &r.subcom_lower})
+            bound_cell(c);
+    } else if (tag == TAG_SYSTEM) {
+        SystemRecord& r = body->system;
+        for (FileEntry& f : r.files) {
+            bound(f.filename);
+            bound(f.filemode);
+            bound(f.format);
+        }
+        bound(r.net_in.host);
+        bound(r.net_out.host);
+    }
+}
+
 int page_read_record(int slot, PageRecordBody* body) {
     if (zyr_fvalid(slot) != 0 || zyr_fmode(slot) != 'r') return PAGE_NOT_READY;
     uint8_t tagbytes[4];
@@ -51,6 +92,7 @@ int page_read_record(int slot, PageRecordBody* body) {
     int len = page_record_length(tag);
     if (len == 0) return PAGE_UNKNOWN_TAG;
     if (zero_run_read(body, len, 0, slot) != len) return short_record_code(tag);
+    page_bound_texts(tag, body);
     return (int)tag;
 }
 

@@ -377,8 +377,14 @@ int page_file_open_read(const char* path);
 
 // Reads the next record. Returns the tag (TAG_*) with the body in *body,
 // PAGE_EOF at the end of the file, or a negative PAGE_* code. Never writes
-// past the body of the tag it returns.
+// past the body of the tag it returns. Every text field of the body it
+// returns ends within its field (page_bound_texts).
 int page_read_record(int slot, PageRecordBody* body);
+
+// Cuts every fixed-size text field of a record body (port or system
+// record) at its last byte, so that a text without its NUL in the file
+// ends there instead of running into the next field.
+void page_bound_texts(uint32_t tag, PageRecordBody* body);
 
 // Writes one record (tag, then body, each zero-run encoded). The number of
 // bytes written, or -1.

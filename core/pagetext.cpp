@@ -203,8 +203,8 @@ static void port_identity(const PortRecord* r) {
     pt_quoted(1, TOK_DATABASEKEY, r->databasekey, sizeof r->databasekey, key_would_differ(r));
     if (r->view <= TOK_FREE_DISK - TOK_VIEW_FIRST) pt_word(1, TOK_VIEW, TOK_VIEW_FIRST + r->view);
     if (r->byteindex != 0) pt_uint(1, TOK_BYTEINDEX, r->byteindex);
-    // A count of 1 with no increment is what a port without the keys gets.
-    if (r->supercommcount != 1 || r->supercommincr != 0) {
+    // A count of 0 or 1 means no super-commutation.
+    if (r->supercommcount > 1) {
         pt_int(1, TOK_SUPERCOMMCOUNT, r->supercommcount);
         pt_uint(1, TOK_SUPERCOMMINCR, r->supercommincr);
     }
@@ -295,10 +295,10 @@ static void polynomial_block(const CalibBlock* c) {
 }
 
 // A function of the polynomial family without any polynomial setting was
-// given without a [polynomial] block, and one of the bit-operation family
-// without a mask without a [bitoperation] block: an empty block would not
-// compile, so none is written for them. A calibration switched off with
-// `enable` = `no` keeps its settings and is written with that switch.
+// given without a [polynomial] block: an empty block would not compile, so
+// none is written for it. A calibration switched off with `enable` = `no`
+// keeps its settings and is written with that switch, so that they are not
+// lost.
 static void calibration_block(const PortRecord* r) {
     const CalibBlock* c = &r->cal;
     bool on = r->port_flags & PF_CALIB;
@@ -308,7 +308,7 @@ static void calibration_block(const PortRecord* r) {
     if (r->function < CALIB_FN_COUNT) pt_word(2, TOK_FUNCTION, calib_fn_token(r->function));
     if (calib_fn_is_polynomial(r->function) && (c->calflags != 0 || c->avgsamples >= 2)) {
         polynomial_block(c);
-    } else if (calib_fn_is_bitop(r->function) && (c->bitmask != 0 || (c->calflags & CAL_BITMASK))) {
+    } else if (calib_fn_is_bitop(r->function)) {
         pt_header(2, TOK_BITOPERATION);
         pt_mask(3, TOK_BITMASK, c->bitmask);
     }
@@ -401,11 +401,12 @@ static void plot_switches(const PortRecord* r) {
     if (r->port_flags & PF_LINEPLOT) pt_switch(2, TOK_LINEPLOT, true);
     if (!(r->plot_flags & PL_BORDER)) pt_switch(2, TOK_BORDER, false);
     if (r->plot_flags & PL_GRID) pt_switch(2, TOK_PLOTGRID, true);
-    // A line plot may carry both directions; both are written so that
-    // neither is lost.
+    // A line plot draws one way: backward when that is set, else forward.
     if (r->port_flags & PF_LINEPLOT) {
-        if (r->plot_flags & PL_BACKWARD) pt_switch(2, TOK_BACKWARDPLOT, true);
-        if (r->plot_flags & PL_FORWARD) pt_switch(2, TOK_FORWARDPLOT, true);
+        if (r->plot_flags & PL_BACKWARD)
+            pt_switch(2, TOK_BACKWARDPLOT, true);
+        else if (r->plot_flags & PL_FORWARD)
+            pt_switch(2, TOK_FORWARDPLOT, true);
     }
 }
 
@@ -436,12 +437,12 @@ int pagetext_port(const PortRecord* r, int out_slot) {
     if (r->port_flags & PF_RECORD) {
         // An alarm log and a parameter record cannot both be written.
         if ((r->port_flags & PF_ALARM) && (r->alarm_flags & AL_FILE)) return PT_PORT_FAILED;
-        pt_quoted(1, TOK_FILENAME, r->filename, sizeof r->filename, true);
+        pt_quoted(1, TOK_FILENAME, r->filename, sizeof r->filename, false);
     }
     if (r->port_flags & PF_ALARM) alarm_block(r);
     if (r->port_flags & PF_FILTER) filter_block(r);
     if (r->port_flags & PF_SUBCOM) subcom_block(r);
-    if (r->sbtagcount != 0) pt_int(1, TOK_SBTAGCOUNT, r->sbtagcount);
+    if (r->sbtagcount > 0) pt_int(1, TOK_SBTAGCOUNT, r->sbtagcount);
     if ((r->port_flags & PF_PLOT) || plot_settings(r)) plot_block(r);
     return pagetext.failed ? PT_PORT_FAILED : PT_OK;
 }

@@ -138,9 +138,9 @@ static void serial_block(const SerialEntry* s, uint8_t direction) {
     uint8_t enabled = direction == SER_INPUT ? SER_INPUT_ENABLED : SER_OUTPUT_ENABLED;
     pt_word(3, TOK_ENABLE, (s->flags & enabled) ? TOK_YES : TOK_NO);
     pt_uint(3, TOK_COMPORT, (uint32_t)s->comport + 1);
-    // 115200 does not fit the field and is kept as 11520; the text says
-    // the rate the line runs at, which compiles to the same field.
-    pt_uint(3, TOK_BAUD, s->baud == 11520 ? 115200u : s->baud);
+    // As the field holds it: 11520 stands for 115200 and compiles back to
+    // the same field.
+    pt_uint(3, TOK_BAUD, s->baud);
     pt_uint(3, TOK_DATABITS, (uint32_t)s->databits + 5);
     if (s->stopbits == 0 || s->stopbits == 4) pt_uint(3, TOK_STOPBITS, s->stopbits == 0 ? 1 : 2);
     char parity[8];

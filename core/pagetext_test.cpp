@@ -128,23 +128,32 @@ TEST_F(PageText, UnknownColourOrFunctionLeavesItsLineOut) {
     EXPECT_EQ(t.find("function"), std::string::npos);
 }
 
-TEST_F(PageText, SupercommOnlyWhenNotTheDefault) {
+TEST_F(PageText, SupercommOnlyAboveOne) {
     PortRecord r = plain_port();
     EXPECT_EQ(port_text(r).find("supercomm"), std::string::npos);
     r.supercommcount = 0;
-    EXPECT_TRUE(has_line(port_text(r), "\tsupercommcount = 0\r\n\tsupercommincr = 0"));
+    EXPECT_EQ(port_text(r).find("supercomm"), std::string::npos);
     r.supercommcount = 1;
     r.supercommincr = 2;
-    EXPECT_TRUE(has_line(port_text(r), "\tsupercommcount = 1\r\n\tsupercommincr = 2"));
+    EXPECT_EQ(port_text(r).find("supercomm"), std::string::npos);
+    r.supercommcount = 2;
+    EXPECT_TRUE(has_line(port_text(r), "\tsupercommcount = 2\r\n\tsupercommincr = 2"));
 }
 
-TEST_F(PageText, EmptyDatabaseKeyOnlyWhenTheNameWouldGiveOne) {
+TEST_F(PageText, TagCountOnlyAboveZero) {
     PortRecord r = plain_port();
-    memset(r.databasekey, 0, sizeof r.databasekey);
-    EXPECT_TRUE(has_line(port_text(r), "[valueport]\r\n\tdatabasekey = \"\""));
-    memset(r.mnemonic, 0, sizeof r.mnemonic);
-    strcpy(r.units, "  ");
-    EXPECT_EQ(port_text(r).find("databasekey"), std::string::npos);
+    static const struct {
+        int32_t count;
+        bool written;
+    } kCases[] = {{0, false}, {-3, false}, {1, true}, {7, true}};
+    for (const auto& c : kCases) {
+        r.sbtagcount = c.count;
+        std::string t = port_text(r);
+        EXPECT_EQ(has_line(t, "\tsbtagcount = " + std::to_string(c.count)), c.written) << c.count;
+        if (!c.written) {
+            EXPECT_EQ(t.find("sbtagcount"), std::string::npos);
+        }
+    }
 }
 
 // ---- calibration ---------------------------------------------------------------
@@ -192,8 +201,8 @@ TEST_F(PageText, CalibrationWithoutSettingsWritesNoEmptyBlock) {
     std::string t = port_text(r);
     EXPECT_TRUE(has_line(t, "\t[calibration]\r\n\t\tfunction = acos"));
     EXPECT_EQ(t.find("[polynomial]"), std::string::npos);
-    r = calibrated("%6hd", FN_ONOFFBIT);
-    EXPECT_EQ(port_text(r).find("[bitoperation]"), std::string::npos);
+    r = calibrated("%6hd", FN_ONOFFBIT);   // a bit operation always has its mask
+    EXPECT_TRUE(has_line(port_text(r), "\t\tfunction = onoffbit\r\n\t\t[bitoperation]\r\n\t\t\tbitmask = 0x00000000"));
     r.cal.bitmask = 0x80;
     EXPECT_TRUE(has_line(port_text(r), "\t\tfunction = onoffbit\r\n\t\t[bitoperation]\r\n\t\t\tbitmask = 0x00000080"));
 }
@@ -316,6 +325,10 @@ static const PlotCase kPlotCases[] = {
     {PF_AUTOPLOT | PF_AUTOPLOTX | PF_AUTOPLOTY, PL_BORDER, {"\t\tautoplot = on"}, {"autoplotx", "autoploty"}},
     {0, PL_BORDER | PL_FORWARD | PL_BACKWARD, {}, {"forwardplot", "backwardplot"}},
     {PF_LINEPLOT, PL_BORDER | PL_FORWARD, {"\t\tlineplot = on\r\n\t\tforwardplot = on"}, {"backwardplot"}},
+    {PF_LINEPLOT, PL_BORDER | PL_FORWARD | PL_BACKWARD, {"\t\tlineplot = on\r\n\t\tbackwardplot = on"}, {"forwardplot"}},
+    {PF_LINEPLOT, PL_BORDER | PL_BACKWARD, {"\t\tbackwardplot = on"}, {"forwardplot"}},
+    {PF_LINEPLOT | PF_AUTOREFRESHX, 0, {"\t\tautorefreshx = on", "\t\tborder = off"}, {"autorefreshy"}},
+    {PF_AUTOREFRESHX | PF_AUTOREFRESHY, PL_BORDER | PL_GRID, {"\t\tautorefresh = on", "\t\tplotgrid = on"}, {"border = off", "lineplot", "forwardplot"}},
 };
 
 TEST_F(PageText, PlotSwitches) {
@@ -372,3 +385,30 @@ TEST_F(PageText, ValueOfNoTypeFails) {
     EXPECT_EQ(pagetext_value(DT_HEX16, &v, out, sizeof out), 0);
     EXPECT_STREQ(out, "0x1");
 }
+
+// A calibration or a plot switched off keeps its settings, written with
+// `enable` = `off`; a record file without a name is not written.
+TEST_F(PageText, BlocksThatAreOffKeepTheirSettings) {
+    PortRecord r = calibrated("%6hd", FN_POLYNOMIAL);
+    r.cal.calflags = 1;
+    r.port_flags &= ~PF_CALIB;
+    EXPECT_TRUE(has_line(port_text(r), "\t[calibration]\r\n\t\tenable = off"));
+    r = plot_port(0);
+    r.port_flags &= ~PF_PLOT;
+    EXPECT_TRUE(has_line(port_text(r), "\t[plotport]\r\n\t\tenable = off"));
+    r = plain_port();
+    r.port_flags |= PF_RECORD;
+    EXPECT_EQ(port_text(r).find("filename"), std::string::npos);
+    strcpy(r.filename, "t.rec");
+    EXPECT_TRUE(has_line(port_text(r), "\tfilename = \"t.rec\""));
+}
+
+TEST_F(PageText, EmptyDatabaseKeyOnlyWhenTheNameWouldGiveOne) {
+    PortRecord r = plain_port();
+    memset(r.databasekey, 0, sizeof r.databasekey);
+    EXPECT_TRUE(has_line(port_text(r), "[valueport]\r\n\tdatabasekey = \"\""));
+    memset(r.mnemonic, 0, sizeof r.mnemonic);
+    strcpy(r.units, "  ");
+    EXPECT_EQ(port_text(r).find("databasekey"), std::string::npos);
+}
+

@@ -23,7 +23,8 @@ void display_create_port(ZyrPort* p) {
     const PortRecord* r = p->h.rec;
     VPortFrame* f = vport_frame(p->index);
     if (f) FreeVPortMemory(f);
-    f = vport_create_frame(r->row, r->column, r->displayformat, r->units, r->title, r->mnemonic, 0);
+    f = vport_create_frame(r->row, r->column, r->displayformat, r->units, r->title, r->mnemonic,
+                           (r->frame_flags & FR_BORDER) ? VF_BORDER : 0u);
     vport_set_frame(p->index, f);
     p->h.flags |= RT_ON_SCREEN;
     if (!f) return;  // out of memory: the port is shown without a frame

@@ -21,8 +21,13 @@ void display_update_scroll_bars() {
 int display_create() {
     grid_init(0, 0);
     int rc = read_video_cfg();
-    plat_place_window((grid.place.left - 1) * grid.cell_w, (grid.place.top - 1) * grid.cell_h,
-                      grid.vis_cols * grid.cell_w, grid.vis_rows * grid.cell_h);
+    // The placement file holds the position in whole cells from the screen's
+    // corner; a negative one from a foreign file would put the window off
+    // the screen.
+    int left = grid.place.left < 0 ? 0 : grid.place.left;
+    int top = grid.place.top < 0 ? 0 : grid.place.top;
+    plat_place_window(left * grid.cell_w, top * grid.cell_h, grid.vis_cols * grid.cell_w,
+                      grid.vis_rows * grid.cell_h);
     display_update_scroll_bars();
     return rc;
 }
@@ -46,8 +51,8 @@ void display_sized(int w, int h, int kind) {
 
 void display_moved(int x, int y) {
     if (grid.cell_w <= 0 || grid.cell_h <= 0) return;
-    grid.place.top = y / grid.cell_h + 1;
-    grid.place.left = x / grid.cell_w + 1;
+    grid.place.top = y / grid.cell_h;
+    grid.place.left = x / grid.cell_w;
 }
 
 void display_scrolled(int bar, int pos) {
@@ -71,8 +76,16 @@ void display_paint() {
         msg_leave();
         return;
     }
-    DrawAllVPPorts(MSG_PAINT);
-    if (cycle_hooks.display_stage) cycle_hooks.display_stage();
+    // A paint that arrives inside a tick (a box opened by the cycle runs a
+    // nested event loop) must not run the display stage inside the stage
+    // that opened the box: the window keeps what it shows, and the page is
+    // drawn again once the tick has ended.
+    if (startup.in_tick) {
+        startup.repaint_after_tick = true;
+    } else {
+        DrawAllVPPorts(MSG_PAINT);
+        if (cycle_hooks.display_stage) cycle_hooks.display_stage();
+    }
     end_paint();
     msg_leave();
 }

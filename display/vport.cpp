@@ -83,7 +83,7 @@ VPortFrame* vport_create_frame(int row, int col, const char* format, const char*
     if (f->title) f->height++;
     f->last_value_col = f->left + f->width - 1 - (f->units ? text_len(f->units) + 1 : 0);
     if (f->label) f->first_value_col += text_len(f->label) + 1;
-    if (f->width + 2 < 81) {
+    if ((flags & VF_BORDER) && f->width + 2 < 81) {
         f->height += 2;
         f->width += 2;
         f->first_value_col++;
@@ -268,9 +268,11 @@ void vport_draw_value(VPortFrame* f, const char* text) {
         bg = 4;
         fg = f->alarm_phase ? 14 : 4;
         if (!f->alarm_phase && (grid.video_flags & VIDEO_MONO)) {
-            // The red-on-red phase shows in inverse monochrome.
+            // The red-on-red phase shows in the other monochrome: inverse,
+            // or normal when the screen is in inverse already, so that the
+            // alarm blinks in both modes.
             uint32_t saved = grid.video_flags;
-            grid.video_flags |= VIDEO_INVERSE;
+            grid.video_flags ^= VIDEO_INVERSE;
             text_out(f->value_row, f->first_value_col, bg, fg, line);
             grid.video_flags = saved;
             return;

@@ -40,7 +40,7 @@ TEST_F(VPort, LayoutCases) {
     fake_canvas_set_screen(1700, 768);  // a grid of 201 columns
     grid_init(0, 0);
     for (const Case& c : kCases) {
-        VPortFrame* f = vport_create_frame(c.row, c.col, c.format, c.units, c.title, c.label, 0);
+        VPortFrame* f = vport_create_frame(c.row, c.col, c.format, c.units, c.title, c.label, VF_BORDER);
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(f->left, c.left) << c.format << c.title;
         EXPECT_EQ(f->bottom, c.bottom) << c.format << c.title;
@@ -58,7 +58,7 @@ TEST_F(VPort, LayoutCases) {
 }
 
 TEST_F(VPort, FrameDrawing) {
-    VPortFrame* f = vport_create_frame(10, 10, "%6d", "V", "Volts", "", 0);
+    VPortFrame* f = vport_create_frame(10, 10, "%6d", "V", "Volts", "", VF_BORDER);
     vport_draw_frame(f);
     EXPECT_EQ(shadow(7, 10, 10), "\xDA\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xBF");
     EXPECT_EQ(shadow(8, 10, 10), "\xB3  Volts \xB3");  // centred, the odd blank left
@@ -114,7 +114,7 @@ TEST_F(VPort, ValueTextByType) {
 static bool same(PlatRgb a, PlatRgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
 TEST_F(VPort, AlarmPhasesAndMonochrome) {
-    VPortFrame* f = vport_create_frame(5, 1, "%4d", "", "", "", 0);
+    VPortFrame* f = vport_create_frame(5, 1, "%4d", "", "", "", VF_BORDER);
     f->state = VSTATE_ALARM;
     vport_draw_value(f, "12");
     int vr = f->value_row - 1, vc = f->last_value_col - 1;
@@ -128,6 +128,16 @@ TEST_F(VPort, AlarmPhasesAndMonochrome) {
     vport_draw_value(f, "12");  // red on red: inverse
     EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(0)));
     EXPECT_TRUE(same(fake_canvas_fg(vr, vc), palette_colour(15)));
+    // In inverse monochrome the two phases alternate just the same.
+    grid_apply_display(VIDEO_INVERSE, -1, -1);
+    vport_draw_value(f, "12");  // yellow on red: inverse window colours
+    EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(0)));
+    EXPECT_TRUE(same(fake_canvas_fg(vr, vc), palette_colour(15)));
+    vport_draw_value(f, "12");  // red on red: the other way round
+    EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(15)));
+    EXPECT_TRUE(same(fake_canvas_fg(vr, vc), palette_colour(0)));
+    vport_draw_value(f, "12");
+    EXPECT_TRUE(same(fake_canvas_bg(vr, vc), palette_colour(0)));
     f->draw_disabled = true;
     int draws = fake_canvas_draws();
     vport_draw_value(f, "99");
@@ -137,7 +147,7 @@ TEST_F(VPort, AlarmPhasesAndMonochrome) {
 }
 
 TEST_F(VPort, LongTextIsDrawnWholeFromTheFirstColumn) {
-    VPortFrame* f = vport_create_frame(5, 1, "%4d", "", "", "", 0);
+    VPortFrame* f = vport_create_frame(5, 1, "%4d", "", "", "", VF_BORDER);
     vport_draw_value(f, "123456");
     EXPECT_EQ(shadow(f->value_row, f->first_value_col, 6), "123456");
     FreeVPortMemory(f);

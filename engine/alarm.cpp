@@ -91,8 +91,10 @@ static void enter_alarm(ZyrPort* p, uint32_t opts) {
         size_t n = strnlen(p->h.rec->alarm_filename, sizeof name - 1);
         memcpy(name, p->h.rec->alarm_filename, n);
         name[n] = 0;
-        param_record_open(p, name, REC_ALARM);
-        p->h.flags |= RT_RECORD | RT_RECORD_HELD;
+        // Only a record file that opened makes the port a recording one: a
+        // failed open (reported as error 14) must not show a record that
+        // does not exist.
+        if (param_record_open(p, name, REC_ALARM) == 0) p->h.flags |= RT_RECORD | RT_RECORD_HELD;
     }
     p->h.flags |= RT_IN_ALARM;
 }

@@ -225,3 +225,23 @@ TEST_F(Alarm, RecordOnAlarmWritesOnlyWhileInAlarm) {
               "1.750 140\r\n"
               "Filename = alarm.txt, Closetime = Tue Nov 14 22:13:21 2023,\r\nClockstop = 1000 ms\r\n");
 }
+
+// An alarm whose record file cannot be opened reports it and marks
+// nothing: the port does not record and the display does not show it as
+// recorded.
+TEST_F(Alarm, AFailedAlarmRecordFileMarksNothing) {
+    clock_start();
+    ZyrPort* p = alarm_port(AL_FILE, "/nonexistent-dir-for-zyr/alarm.txt");
+    eval_run(0);
+    uint32_t cycle = 1;
+    for (uint16_t v : {5, 120, 130, 140}) {
+        plat_fake_clock_advance(250);
+        clock_update();
+        packet_value(v);
+        eval_run(cycle++);
+        EXPECT_FALSE(p->h.flags & (RT_RECORD | RT_RECORD_HELD)) << v;
+        EXPECT_FALSE(p->marks & (MARK_RECORDING | MARK_RECORDED)) << v;
+    }
+    EXPECT_EQ(diag.last_code, 14);
+    EXPECT_EQ(p->rec_slot, -1);
+}

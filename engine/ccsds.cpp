@@ -79,6 +79,9 @@ int ccsds_service() {
                 rc = -2;
         }
     }
+    // Frames reach the disk within a second, not only when 16 KB are in.
+    for (int c = 0; c < CCSDS_CHANNELS; c++)
+        if (ccsds.slot[c] >= 0) zyr_fflush(ccsds.slot[c]);
     return rc;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/cycle.h"
+#include "engine/input.h"
 #include "tests/engine_support.h"
 
 class Ccsds : public ::testing::Test {
@@ -108,4 +110,33 @@ TEST_F(Ccsds, ServiceFollowsTheChannelBits) {
     EXPECT_EQ(file_of(5).size(), 2 * 1109u);  // reopened for appending
     EXPECT_EQ(ccsds_write_channel(8, f.data(), 1), -1);
     EXPECT_EQ(ccsds_write_channel(5, f.data(), 1), -2);
+}
+
+// The cycle serves the channel files once a second: a channel switched on
+// while running opens, one switched off closes, and written frames are on
+// disk within the second, long before the 16 KB buffer fills.
+TEST_F(Ccsds, TheCycleServesAndFlushesTheChannelFilesEverySecond) {
+    input_register();
+    clock_start();
+    pkt_layout.desc.flags = PKT_CCSDS | (0x100u << 2);
+    auto run_ms = [](int ms) {
+        for (int i = 0; i < ms / 10; i++) {
+            plat_fake_clock_advance(10);
+            zyr_tick();
+        }
+    };
+    run_ms(1100);
+    EXPECT_TRUE(ccsds.open);
+    EXPECT_GE(ccsds.slot[2], 0);
+    auto f = frame(2, false, false, 0);
+    ccsds_frame_output(f.data(), (int)f.size());
+    run_ms(1100);
+    EXPECT_EQ(file_of(2).size(), 1109u) << "flushed by the service";
+    pkt_layout.desc.flags = PKT_CCSDS | (0x100u << 6);
+    run_ms(1100);
+    EXPECT_EQ(ccsds.slot[2], -1);
+    EXPECT_GE(ccsds.slot[6], 0);
+    pkt_layout.desc.flags = 0;
+    run_ms(1100);
+    EXPECT_FALSE(ccsds.open);
 }

@@ -204,15 +204,22 @@ static void frame_timings_restart(int page) {
     WriteZYRFileHdr(cyc.ft_file, 1, extra);
 }
 
+// The mean in microseconds of n intervals summing to ms milliseconds,
+// worked out in 64 bits; a mean beyond 32 bits shows as the largest value.
+static uint32_t usecs_mean(uint64_t ms, unsigned n) {
+    uint64_t m = ms * 1000 / n;
+    return m > UINT32_MAX ? UINT32_MAX : (uint32_t)m;
+}
+
 static void frame_slot_reported(int slot) {
     cyc.ft_reported[slot] = true;
     cyc.ft_reported_count++;
     if (cyc.ft_file < 0) return;
-    uint32_t mean = cyc.ft_sum[slot] * 1000 / FRAME_SAMPLES;
+    uint32_t mean = usecs_mean(cyc.ft_sum[slot], FRAME_SAMPLES);
     cyc.meanfr_usecs[slot] = mean;
     zyr_fprintf(cyc.ft_file, "%i %li\n", slot, (long)mean);
     if (cyc.ft_reported_count == FRAME_SLOTS) {
-        cyc.meanallfr_usecs = cyc.ft_total * 1000 / (FRAME_SLOTS * FRAME_SAMPLES);
+        cyc.meanallfr_usecs = usecs_mean(cyc.ft_total, FRAME_SLOTS * FRAME_SAMPLES);
         zyr_fprintf(cyc.ft_file, ">%li<\n", (long)cyc.meanallfr_usecs);
     }
 }
@@ -372,7 +379,10 @@ static void processing_stage() {
 }
 
 static void display_stage() {
-    if (zyr.SystemFlags & SF_FRAME_TIMINGS) frame_timings(cyc.current_page);
+    if (zyr.SystemFlags & SF_FRAME_TIMINGS)
+        frame_timings(cyc.current_page);
+    else if (cyc.ft_file >= 0)
+        frame_timings_off();  // switched off: the file gets its close header now
     if (zyr.zyr_msecs - cyc.last_status_ms > 3000) {
         cyc.last_status_ms = zyr.zyr_msecs;
         zyr_err(10, 0, "", 0, 0, 0);

@@ -55,11 +55,11 @@ struct CycleState {
     int ft_page;                    // page being timed, -1 none
     int ft_file;                    // frtiming.txt slot, -1 closed
     uint32_t ft_last_call;
-    uint32_t ft_sum[FRAME_SLOTS + 1];
+    uint64_t ft_sum[FRAME_SLOTS + 1];  // ms; 64 bits: long loop times overflow 32
     int ft_samples[FRAME_SLOTS + 1];
     bool ft_reported[FRAME_SLOTS + 1];
     int ft_reported_count;
-    uint32_t ft_total;
+    uint64_t ft_total;
     int ft_retry;
     uint32_t meanfr_usecs[FRAME_SLOTS + 1];
     // step mode, beeper, holds

@@ -313,7 +313,9 @@ TEST_F(Cycle, FrameTimingsFile) {
     zyr.SystemFlags |= SF_FRAME_TIMINGS;
     cyc.current_page = 10;
     for (int i = 0; i < 820; i++) tick_after(10);
-    frame_timings_off();
+    zyr.SystemFlags &= ~SF_FRAME_TIMINGS;  // switched off while running
+    tick_after(10);
+    EXPECT_EQ(cyc.ft_file, -1);
     std::string text = read_file("frtiming.txt");
     EXPECT_NE(text.find(",\r\nClockstart = 0000 ms\r\nPage 10 20 25\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\n1 10000\r\n"), std::string::npos);
@@ -321,4 +323,22 @@ TEST_F(Cycle, FrameTimingsFile) {
     EXPECT_NE(text.find("\r\n>10000<\r\n"), std::string::npos);
     EXPECT_NE(text.find("Closetime = "), std::string::npos);
     EXPECT_EQ(cyc.meanfr_usecs[7], 10000u);
+}
+
+// At the longest loop times a slot's 25 intervals hold more milliseconds
+// than a mean in microseconds can take in 32-bit arithmetic.
+TEST_F(Cycle, FrameTimingMeansAtLongLoopTimes) {
+    strcpy(zyr.startdir, ".");
+    remove("frtiming.txt");
+    zyr.SystemFlags |= SF_FRAME_TIMINGS;
+    cyc.current_page = 10;
+    cycle_set_loop_time(200000);
+    for (int i = 0; i < 33 * 26; i++) tick_after(200000);
+    EXPECT_EQ(cyc.meanfr_usecs[7], 200000000u);
+    EXPECT_EQ(cyc.meanallfr_usecs, 200000000u);
+    zyr.SystemFlags &= ~SF_FRAME_TIMINGS;
+    tick_after(200000);
+    std::string text = read_file("frtiming.txt");
+    EXPECT_NE(text.find("\r\n7 200000000\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\n>200000000<\r\n"), std::string::npos);
 }

@@ -348,11 +348,14 @@ static void playback_ended() { cycle_step_mode(false); }
 
 static void close_cycle_files() { playback_reset(); }
 
+static void channel_file_service() { ccsds_service(); }
+
 void input_register() {
     cycle_hooks.get_next_packet = acquire;
     cycle_hooks.packet_outputs = packet_outputs;
     cycle_hooks.input_timeout = timeout_check;
     cycle_hooks.status_texts = telmconfig_refresh;
+    cycle_hooks.ccsds_service = channel_file_service;
     packet_hooks.prepare_test_packet = prepare_test_packet;
     packet_hooks.user_byte_out = user_byte_out;
     playback.eof_hook = playback_ended;

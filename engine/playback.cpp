@@ -204,14 +204,20 @@ static void compressed_corrupt(int pos) {
     playback_close(PB_COMPRESSED);
 }
 
-// The end marker: the image holds the packet. Entries arrive in increasing
-// position order, so the header is complete by now and the length taken
-// here is the one the first entry past the header would give.
+// The end marker: the image holds the packet. The image keeps the bytes of
+// earlier packets where this one did not change them, so the length field
+// is complete by now; the length is read as if exactly the bytes up to the
+// end of the field were in, as the stream synchroniser reads it. An entry
+// past that length means the file does not match the description.
 static int compressed_end() {
-    int len = pkt_layout.fixed_len ? pkt_layout.fixed_len : GetPacketLength_Read(pkt.image, MAXPKTLEN);
+    int len = pkt_layout.fixed_len;
+    if (!len) {
+        int field = packet_length_field_end();
+        len = GetPacketLength_Read(pkt.image, field < 0 ? 0 : field);
+    }
     int max_pos = playback.c_max_pos;
     reset_compressed();
-    if (len < 0) {
+    if (len < 0 || max_pos >= len) {
         packet_length_failure(max_pos + 1);
         return PKT_BAD_LENGTH;
     }

@@ -17,6 +17,7 @@
 #include "engine/paramrecord.h"
 #include "engine/playback.h"
 #include "engine/startup.h"
+#include "platform/ui.h"
 
 PortState port_state;
 PortHooks port_hooks;
@@ -288,6 +289,10 @@ static int record_slots_hook(RecordSlots* rs) {
 // text is not regenerated.
 static void start_korlw_hook(const char* path) { page_start_korlw(path); }
 
+static int warning_box_hook(const char* text, const char* caption) {
+    return plat_message_box(text, caption, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void page_register_startup_hooks() {
     port_register();
     startup_hooks.load_page = load_page_hook;
@@ -296,5 +301,6 @@ void page_register_startup_hooks() {
     page_hooks.set_loop_time = cycle_set_loop_time;
     page_hooks.page_saved = start_korlw_hook;
     page_hooks.record_slots = record_slots_hook;
+    page_hooks.warning_box = warning_box_hook;
     cycle_hooks.page_backup = backup_hook;
 }

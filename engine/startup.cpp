@@ -13,6 +13,7 @@
 #include "core/files.h"
 #include "core/mempool.h"
 #include "core/packet.h"
+#include "core/page.h"
 #include "core/state.h"
 #include "core/symtab.h"
 #include "engine/ccsds.h"
@@ -69,7 +70,9 @@ int early_startup(int start_page) {
     if (!startup.port_table || !startup.recent_files) return -1;
     startup.start_page = start_page;
     snprintf(startup.start_page_name, sizeof startup.start_page_name, "PAGE%04d", start_page);
-    if (startup_hooks.load_page) startup_hooks.load_page(start_page);
+    // The start page itself is built once, by the page change of the first
+    // due pass: built here as well, its ports would open their record files
+    // and close them again before the real start.
     return 0;
 }
 
@@ -175,6 +178,7 @@ int wnd_create() {
         return EXIT_NO_TIMER;
     }
     startup.timer_started = true;
+    if (plat_catch_stop_signals() != 0) debug_printf("!! stop signals not caught errno %d !!", plat_last_error());
     msg_leave();
     return 0;
 }
@@ -182,9 +186,16 @@ int wnd_create() {
 // A box opened from inside the cycle runs a nested event loop, so the timer
 // can fire again before the tick returns: a tick never runs inside another.
 void wnd_timer() {
-    static bool in_tick;
-    if (in_tick) return;
-    in_tick = true;
+    // A stop signal ends the program as the exit prompt does: the message
+    // loop ends and the exit procedure closes the files with their trailers.
+    if (int sig = plat_stop_signal(); sig && !startup.stop_signalled) {
+        startup.stop_signalled = true;
+        debug_printf("Signal %d: ZYR exits", sig);
+        plat_post_quit(0);
+        return;
+    }
+    if (startup.in_tick) return;
+    startup.in_tick = true;
     msg_enter(0x113);
     if (startup_hooks.begin_draw && startup_hooks.begin_draw(0x113) != 0) {
         debug_printf("WM_TIMER - QOB_BEGIN_DRAW() call failed");
@@ -193,7 +204,11 @@ void wnd_timer() {
         if (startup_hooks.end_draw) startup_hooks.end_draw();
     }
     msg_leave();
-    in_tick = false;
+    startup.in_tick = false;
+    if (startup.repaint_after_tick) {
+        startup.repaint_after_tick = false;
+        if (page_hooks.repaint) page_hooks.repaint();
+    }
 }
 
 void wnd_close() {
@@ -219,5 +234,6 @@ int zyrwin_destroy(int code) {
     startup.recent_files = nullptr;
     startup.port_table = nullptr;
     beeps(qob_leak_report());
+    plat_release_stop_signals();
     return result;
 }

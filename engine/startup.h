@@ -42,6 +42,9 @@ struct StartupState {
     uint8_t* work_buf;                  // 1024-byte work buffer (pool)
     int errfile;                        // zyrerr.txt, -1 closed
     bool timer_started;
+    bool in_tick;                       // a tick is running: the cycle is not re-entered
+    bool repaint_after_tick;            // a paint came inside the tick
+    bool stop_signalled;                // a stop signal asked for the exit
 };
 extern StartupState startup;
 

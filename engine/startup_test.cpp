@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <string>
 #include <vector>
 
@@ -48,11 +50,12 @@ static int record_load(int page) {
 }
 static int resident_9999(int page) { return page == 9999; }
 
-TEST_F(Startup, EarlyStartupLoadsTheStartPage) {
+TEST_F(Startup, EarlyStartupNamesTheStartPageButLeavesItToTheFirstPass) {
     startup_hooks.load_page = record_load;
     ASSERT_EQ(early_startup(42), 0);
     EXPECT_STREQ(startup.start_page_name, "PAGE0042");
-    EXPECT_EQ(g_steps, std::vector<std::string>{"load 42"});
+    EXPECT_EQ(startup.start_page, 42);
+    EXPECT_TRUE(g_steps.empty());
     EXPECT_NE(startup.port_table, nullptr);
     EXPECT_NE(zyr.startdir[0], 0);
     EXPECT_NE(read_file("debugmsg").find("OS code = 3 platform = 2"), std::string::npos);
@@ -148,6 +151,34 @@ TEST_F(Startup, RunTicksThenExitsCleanly) {
     EXPECT_EQ(read_file("debugmsg").find("!! mem_alloc_cnt"), std::string::npos);
     std::string text = read_file("zyrerr.txt");
     EXPECT_NE(text.find("Clockstop = 3000 ms\r\nZYR exitcode = 0\r\n"), std::string::npos) << text;
+}
+
+// A stop signal (a logout, a service stop) quits at the next tick, as Yes
+// in the exit question does, so the exit procedure writes the trailers.
+TEST_F(Startup, AStopSignalQuitsAtTheNextTick) {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        SetUp();
+        ASSERT_EQ(wnd_create(), 0);
+        for (int i = 0; i < 10; i++) {
+            plat_fake_clock_advance(10);
+            fake_ui_fire_timer();
+        }
+        EXPECT_FALSE(fake_ui_quit_posted());
+        raise(sig);  // caught: the test goes on
+        EXPECT_EQ(plat_stop_signal(), sig);
+        EXPECT_FALSE(fake_ui_quit_posted());
+        plat_fake_clock_advance(10);
+        fake_ui_fire_timer();
+        EXPECT_TRUE(fake_ui_quit_posted());
+        EXPECT_EQ(fake_ui_quit_code(), 0);
+        EXPECT_EQ(zyrwin_destroy(0), 0);
+        EXPECT_EQ(plat_stop_signal(), 0);  // released with the window
+        EXPECT_NE(read_file("zyrerr.txt").find("ZYR exitcode = 0\r\n"), std::string::npos);
+        EXPECT_NE(read_file("debugmsg").find("Signal " + std::to_string(sig) + ": ZYR exits"), std::string::npos);
+        EXPECT_EQ(qobmem.mem_alloc_cnt, 0u);
+        remove("zyrerr.txt");
+    }
 }
 
 TEST_F(Startup, FatalReportQuitsWithItsCode) {

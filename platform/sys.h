@@ -52,3 +52,11 @@ int plat_get_key();
 
 // A beep on the console (bell character on standard error).
 void plat_console_beep();
+
+// Stop signals (SIGTERM, SIGINT, SIGHUP: a logout, a service stop). After
+// plat_catch_stop_signals the first such signal is only noted, and
+// plat_stop_signal returns its number (0 until one came); a second signal
+// ends the program at once. plat_release_stop_signals restores the defaults.
+int plat_catch_stop_signals();
+int plat_stop_signal();
+void plat_release_stop_signals();

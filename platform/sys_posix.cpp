@@ -2,6 +2,8 @@
 #include "platform/sys.h"
 
 #include <cerrno>
+#include <csignal>
+#include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -168,4 +170,38 @@ int plat_get_key() {
 void plat_console_beep() {
     ssize_t n = write(STDERR_FILENO, "\a", 1);
     (void)n;
+}
+
+// ---- stop signals ---------------------------------------------------------------
+
+static volatile sig_atomic_t g_stop_signal;
+
+// The first signal is only noted: the program ends in order at its next
+// tick. A second one, while that has not happened, ends it at once.
+static void on_stop_signal(int sig) {
+    if (g_stop_signal) {
+        signal(sig, SIG_DFL);
+        raise(sig);
+        return;
+    }
+    g_stop_signal = sig;
+}
+
+int plat_catch_stop_signals() {
+    g_stop_signal = 0;
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        if (sigaction(sig, &sa, nullptr) != 0) return -1;
+    return 0;
+}
+
+int plat_stop_signal() { return (int)g_stop_signal; }
+
+void plat_release_stop_signals() {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) signal(sig, SIG_DFL);
+    g_stop_signal = 0;
 }

@@ -76,3 +76,44 @@ TEST(DemoDisplay, TitlesAndMovingValuesOnThePage) {
     reset_display();
     plat_fake_clock_off();
 }
+
+// The start page is built once: a parameter recorded by its page text gets
+// one recording in its file, not an empty one before it.
+TEST(DemoDisplay, TheStartPageIsBuiltOnce) {
+    reset_display();
+    evaluate_reset();
+    input_reset();
+    compile_demo_pages();
+    write_file("PAGE0011.TXT",
+               "[valueport]\n\tmnemonic = \"REC\"\n\ttitle = \"Recorded\"\n\tview = packetheader\n"
+               "\tbyteindex = 8\n\tdatatype = \"%5hu\"\n\trow = 4\n\tcolumn = 2\n\tfilename = \"rec11.txt\"\n");
+    ASSERT_EQ(InitSymTab(), 0);
+    ASSERT_EQ(compile_page_files(11, "PAGE0011.TXT", "PAGE0011.BIN", "PAGE0011.LST"), COMPILE_OK);
+    FreeSymTab();
+    compiler_reset();
+    remove("rec11.txt");
+    grid_reset();
+    fake_canvas_reset();
+    port_register();
+    page_register_startup_hooks();
+    input_register();
+    evaluate_register();
+    display_register();
+    startup.start_page = 11;
+    ASSERT_EQ(wnd_create(), 0);
+    display_paint();
+    run_ms(500);
+    zyrwin_destroy(0);
+    std::string rec = read_file("rec11.txt");
+    size_t opens = 0;
+    for (size_t at = rec.find("Opentime"); at != std::string::npos; at = rec.find("Opentime", at + 1)) opens++;
+    EXPECT_EQ(opens, 1u) << rec;
+    size_t first_value = rec.find("\n0.");
+    ASSERT_NE(first_value, std::string::npos) << rec;
+    EXPECT_GT(rec.find("Closetime"), first_value) << "an empty recording before the real one:\n" << rec;
+    EXPECT_EQ(qobmem.mem_alloc_cnt, 0u);
+    evaluate_reset();
+    input_reset();
+    reset_display();
+    plat_fake_clock_off();
+}

@@ -45,6 +45,7 @@ inline PortRecord eval_record(int view, int byteindex, const char* raw, const ch
     r.view = (uint16_t)view;
     r.byteindex = (uint16_t)byteindex;
     r.port_flags = flags;
+    r.frame_flags = FR_BORDER;  // the compiler's default
     r.displayrate = r.processrate = 0xFFFFFFFFu;
     return r;
 }

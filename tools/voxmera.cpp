@@ -103,14 +103,15 @@ static int open_input(PlaybackKind k) {
 
 // The next packet of the input, in pkt.buf: 1, or 0 once the input has
 // ended or failed. Packets that playback rejects (no sync, a length
-// failure, a checksum error) are passed over and not counted; a packet
-// out of sequence is kept, as vantor keeps it.
+// failure) are passed over and not counted. A checksum or sequence error
+// is reported and the packet kept, as vantor keeps it: the operator
+// recorded it, and a copy must not lose it.
 static int next_packet(PlaybackKind k) {
     while (playback.slot[k] >= 0) {
         int rc = k == PB_RAW ? get_packet() : k == PB_ASCII ? ascii_read_packet() : compressed_read_packet();
         if (rc == PKT_OK) {
             packet_good();
-            if (packet_checks(pkt.buf, pkt.len) == CHECK_CHECKSUM) continue;
+            packet_checks(pkt.buf, pkt.len);
             return 1;
         }
         // The ascii reader pauses after a long run of non-digits; every

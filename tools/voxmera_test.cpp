@@ -87,15 +87,27 @@ TEST_F(Voxmera, TheStopKeyEndsTheCopyWithExit8) {
     EXPECT_EQ(all.compare(0, out.size(), out), 0);
 }
 
-TEST_F(Voxmera, PacketsWithChecksumErrorsAreNotCounted) {
+TEST_F(Voxmera, PacketsWithChecksumOrSequenceErrorsAreKept) {
     std::vector<std::vector<uint8_t>> p = packets;
     p[2][30] ^= 0x10;   // packet 3: checksum error
-    p[4][4] = 99;       // packet 5: out of sequence, kept
+    p[4][4] = 99;       // packet 5: out of sequence
     put_checksum(p[4]);
     write_file("in.raw", "\xEB\xEB" + concat(p));
     ToolResult r = run_tool(voxmera_main, {"infile=in.raw", "informat=raw", "start=2", "every=2"});
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(read_file("voxmera.dat"), concat({p[1], p[4], p[6], p[8], p[10]}));
+    EXPECT_EQ(read_file("voxmera.dat"), concat({p[1], p[3], p[5], p[7], p[9], p[11]}));
+    // A recorded file copies raw to raw without loss.
+    write_file("in.raw", concat(p));
+    remove("voxmera.dat");
+    ASSERT_EQ(run_tool(voxmera_main, {"infile=in.raw", "informat=raw"}).code, 0);
+    EXPECT_EQ(read_file("voxmera.dat"), concat(p));
+    for (const char* fmt : {"ascii", "compressed"}) {
+        ASSERT_EQ(run_tool(voxmera_main, {"infile=in.raw", "informat=raw", "outfile=o.tmp", std::string("outformat=") + fmt}).code, 0);
+        remove("voxmera.dat");
+        ASSERT_EQ(run_tool(voxmera_main, {"infile=o.tmp", std::string("informat=") + fmt, "outformat=raw"}).code, 0);
+        EXPECT_EQ(read_file("voxmera.dat"), concat(p)) << fmt;
+        remove("o.tmp");
+    }
 }
 
 TEST_F(Voxmera, ACorruptCompressedFileKeepsThePacketsBeforeTheDamage) {
@@ -125,9 +137,20 @@ TEST_F(Voxmera, VariableLengthPacketsTakeTheirLengthFromTheLengthPort) {
         var.push_back(p);
     }
     write_file("in.raw", concat(var));
-    ASSERT_EQ(run_tool(voxmera_main, {"infile=in.raw", "informat=raw", "outformat=ascii", "outfile=v.txt"}).code, 0);
-    ASSERT_EQ(run_tool(voxmera_main, {"infile=v.txt", "informat=ascii", "outformat=raw"}).code, 0);
-    EXPECT_EQ(read_file("voxmera.dat"), concat(var));
+    // Every pair of formats, through a file of the middle format.
+    static const char* const kFormats[] = {"raw", "ascii", "compressed"};
+    for (const char* mid : kFormats)
+        for (const char* last : kFormats) {
+            remove("v.tmp");
+            remove("w.tmp");
+            remove("voxmera.dat");
+            ASSERT_EQ(run_tool(voxmera_main, {"infile=in.raw", "informat=raw", "outfile=v.tmp",
+                                              std::string("outformat=") + mid}).code, 0) << mid;
+            ASSERT_EQ(run_tool(voxmera_main, {"infile=v.tmp", std::string("informat=") + mid, "outfile=w.tmp",
+                                              std::string("outformat=") + last}).code, 0) << mid << " " << last;
+            ASSERT_EQ(run_tool(voxmera_main, {"infile=w.tmp", std::string("informat=") + last, "outformat=raw"}).code, 0);
+            EXPECT_EQ(read_file("voxmera.dat"), concat(var)) << mid << " to " << last;
+        }
 }
 
 TEST_F(Voxmera, APacketTooLongForTheCompressedFormatIsAFailure) {

@@ -30,7 +30,10 @@ static int g_nonblocking_open;
 
 static std::string g_title;
 
+static FakePlacement g_placement;
+
 void fake_ui_reset() {
+    g_placement = FakePlacement{};
     g_title.clear();
     g_answers.clear();
     g_boxes.clear();
@@ -103,7 +106,8 @@ void plat_set_scroll(int bar, int first, int last, int page, int pos) {
     if (bar == 0 || bar == 1) g_scroll[bar] = FakeScroll{first, last, page, pos};
 }
 FakeScroll fake_ui_scroll(int bar) { return g_scroll[bar == 1 ? 1 : 0]; }
-void plat_place_window(int, int, int, int) {}
+void plat_place_window(int x, int y, int w, int h) { g_placement = FakePlacement{x, y, w, h}; }
+FakePlacement fake_ui_placement() { return g_placement; }
 void plat_set_title(const char* title) { g_title = title ? title : ""; }
 const std::string& fake_ui_title() { return g_title; }
 

@@ -23,6 +23,10 @@ bool fake_ui_quit_posted();
 int fake_ui_quit_code();
 bool fake_ui_timer_running();
 int fake_ui_timer_period();
+struct FakePlacement {
+    int x, y, w, h;                               // pixels
+};
+FakePlacement fake_ui_placement();                // the last plat_place_window
 void fake_ui_fire_timer();                        // one timer tick
 void fake_ui_close_nonblocking();                 // the operator closes the box
 void fake_ui_fail_timer(bool fail);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/mempool.h"
 #include "platform/canvas.h"
 
 namespace {
@@ -22,6 +23,55 @@ QPainter* g_painter;
 QFont g_font;
 int g_cell_w = 8, g_cell_h = 16, g_ascent = 12;
 QRect g_dirty;  // what was drawn since the window last showed the image
+
+// The pen and the brush of the painter, made and deleted through the pool's
+// counted functions. A slot keeps its object while the colour stays.
+QobObjectSlot g_pen, g_brush;
+uint32_t g_pen_rgb, g_brush_rgb;
+void* g_selected[2];  // the objects the painter uses now (null: its defaults)
+
+void* qt_create(int kind, uint32_t rgb) {
+    QColor c((int)(rgb >> 16 & 0xFF), (int)(rgb >> 8 & 0xFF), (int)(rgb & 0xFF));
+    if (kind == QOB_PEN) return new QPen(c, 0, Qt::SolidLine);
+    return new QBrush(c, Qt::SolidPattern);
+}
+
+int qt_select(int kind, void* obj, void** previous) {
+    if (!g_painter) return -1;
+    *previous = g_selected[kind];
+    g_selected[kind] = obj;
+    if (kind == QOB_PEN)
+        g_painter->setPen(obj ? *(QPen*)obj : QPen());
+    else
+        g_painter->setBrush(obj ? *(QBrush*)obj : QBrush());
+    return 0;
+}
+
+int qt_destroy(int kind, void* obj) {
+    if (kind == QOB_PEN)
+        delete (QPen*)obj;
+    else
+        delete (QBrush*)obj;
+    return 0;
+}
+
+const QobDrawOps kQtDrawOps = {qt_create, qt_select, qt_destroy};
+
+uint32_t rgb_of(PlatRgb c) { return (uint32_t)c.r << 16 | (uint32_t)c.g << 8 | c.b; }
+
+void use_pen(PlatRgb c) {
+    uint32_t rgb = rgb_of(c);
+    if (g_pen.obj && g_pen_rgb == rgb) return;
+    if (QOBCreatePenObject(&g_pen, rgb) == 0) g_pen_rgb = rgb;
+}
+
+// The colour of the brush of a fill (black when none could be made); a
+// solid fill by colour keeps the painter's fastest path.
+QColor use_brush(PlatRgb c) {
+    uint32_t rgb = rgb_of(c);
+    if (!(g_brush.obj && g_brush_rgb == rgb) && QOBCreateBrushObject(&g_brush, rgb) == 0) g_brush_rgb = rgb;
+    return g_brush.obj ? ((const QBrush*)g_brush.obj)->color() : QColor(Qt::black);
+}
 }  // namespace
 
 void canvas_qt_attach(QImage* image, QWidget* widget, bool* full_paint) {
@@ -57,6 +107,7 @@ void canvas_screen_size(int* w, int* h) {
 int canvas_begin() {
     if (!g_image) return -1;
     if (!g_painter) {
+        qob_set_draw_ops(&kQtDrawOps);
         g_painter = new QPainter(g_image);
         g_painter->setFont(g_font);
     }
@@ -64,6 +115,9 @@ int canvas_begin() {
 }
 
 void canvas_end() {
+    if (!g_painter) return;
+    QOBDeletePenObject(&g_pen);
+    QOBDeleteBrushObject(&g_brush);
     delete g_painter;
     g_painter = nullptr;
 }
@@ -94,7 +148,6 @@ void canvas_invalidate() {
     if (g_widget) g_widget->update();
 }
 
-static QColor qcolor(PlatRgb c) { return QColor(c.r, c.g, c.b); }
 
 // The frame line characters of code page 437 are drawn as lines through the
 // middle of their cell, so borders join whatever the font; the other bytes
@@ -129,8 +182,8 @@ static void draw_box_char(const BoxChar& b, int x, int y) {
 void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len) {
     if (!g_painter) return;
     g_dirty |= QRect(x, y, len * g_cell_w, g_cell_h);
-    g_painter->fillRect(x, y, len * g_cell_w, g_cell_h, qcolor(bg));
-    g_painter->setPen(qcolor(fg));
+    g_painter->fillRect(x, y, len * g_cell_w, g_cell_h, use_brush(bg));
+    use_pen(fg);
     // Runs of ordinary characters are drawn whole; the letter spacing keeps
     // them on the cells.
     int run = 0;
@@ -146,20 +199,20 @@ void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len
 void canvas_fill(int x, int y, int w, int h, PlatRgb c) {
     if (!g_painter) return;
     g_dirty |= QRect(x, y, w, h);
-    g_painter->fillRect(x, y, w, h, qcolor(c));
+    g_painter->fillRect(x, y, w, h, use_brush(c));
 }
 
 void canvas_line(int x0, int y0, int x1, int y1, PlatRgb c) {
     if (!g_painter) return;
     g_dirty |= QRect(QPoint(std::min(x0, x1), std::min(y0, y1)), QPoint(std::max(x0, x1), std::max(y0, y1)));
-    g_painter->setPen(qcolor(c));
+    use_pen(c);
     g_painter->drawLine(x0, y0, x1, y1);
 }
 
 void canvas_point(int x, int y, PlatRgb c) {
     if (!g_painter) return;
     g_dirty |= QRect(x, y, 1, 1);
-    g_painter->setPen(qcolor(c));
+    use_pen(c);
     g_painter->drawPoint(x, y);
 }
 
