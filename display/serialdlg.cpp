@@ -236,30 +236,6 @@ int telm_iostat_chg(int port, const char* dir) {
 
 // ---- values of the Transfer menu -----------------------------------------------------------
 
-static bool serial_running() { return zyr.IoFlags & (IO_SERIAL_IN | IO_SERIAL_OUT); }
-
-int serial_buffer_size_change(uint32_t kbytes) {
-    bool reopen = true;
-    if (serial_running()) {
-        int a = plat_message_box("The serial ports are currently open for I/O.\nDo you wish to reopen the port with the new size now?",
-                                 "Serial Buffer Size", MB_YESNOCANCEL);
-        if (a == IDCANCEL) return 1;
-        reopen = a == IDYES;
-    }
-    uint64_t bytes = (uint64_t)kbytes * 1024;
-    if (bytes < 1024) bytes = 1024;
-    if (bytes > 65535) bytes = 65535;
-    bool changed = false;
-    for (ComSettings& s : com_settings) {
-        if (s.bufsize != bytes) changed = true;
-        s.bufsize = (uint16_t)bytes;
-    }
-    if (!changed) return 0;
-    mark_changed();
-    if (reopen) serial_reopen_all();
-    return 0;
-}
-
 void serial_timeout_period_set(uint32_t secs) {
     pages.timeout_period = secs > SERIAL_TIMEOUT_MAX ? SERIAL_TIMEOUT_MAX : secs;
     if (serial_dlg_hooks.settings_changed) serial_dlg_hooks.settings_changed();

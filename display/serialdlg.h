@@ -73,9 +73,6 @@ int telm_iostat_chg(int port, const char* dir);
 // Before serial output starts while network output runs: 0 continue, 1 stop.
 int serial_output_conflict();
 
-// "Serial Buffer Size" in kbytes (1..64): asks first while a serial port
-// runs; returns 0, or 1 when the operator cancelled.
-int serial_buffer_size_change(uint32_t kbytes);
 // "Serial Timeout Period" in seconds (0 off, at most 86400).
 void serial_timeout_period_set(uint32_t secs);
 uint32_t serial_timeout_period();

@@ -278,37 +278,6 @@ TEST_F(SerialDlg, BothWaysAndOff) {
 
 // ---- values and check marks ------------------------------------------------------------------
 
-struct SizeCase {
-    uint32_t kbytes;
-    uint16_t bytes;
-};
-static const SizeCase kSizes[] = {{1, 1024}, {4, 4096}, {64, 65535}, {0, 1024}, {1000, 65535}};
-
-TEST_F(SerialDlg, BufferSizeClampedIntoEveryRecord) {
-    for (const SizeCase& c : kSizes) {
-        EXPECT_EQ(serial_buffer_size_change(c.kbytes), 0);
-        for (const ComSettings& s : com_settings) EXPECT_EQ(s.bufsize, c.bytes) << c.kbytes;
-    }
-    EXPECT_TRUE(fake_ui_boxes().empty());
-}
-
-TEST_F(SerialDlg, BufferSizeWhilePortsRun) {
-    ASSERT_EQ(telm_iostat_chg(0, "in"), 0);
-    fake_ui_answer(IDCANCEL);
-    EXPECT_EQ(serial_buffer_size_change(2), 1);
-    EXPECT_EQ(com_settings[0].bufsize, 8192);
-    ASSERT_EQ(fake_ui_boxes().size(), 1u);
-    EXPECT_EQ(fake_ui_boxes()[0].caption, "Serial Buffer Size");
-    fake_ui_answer(IDNO);
-    EXPECT_EQ(serial_buffer_size_change(2), 0);
-    EXPECT_EQ(com_settings[0].bufsize, 2048);
-    EXPECT_EQ(serial.r.in_size, 8192u);   // stored only
-    fake_ui_answer(IDYES);
-    EXPECT_EQ(serial_buffer_size_change(4), 0);
-    EXPECT_EQ(serial.r.in_size, 4096u);   // reopened with the new size
-    EXPECT_TRUE(zyr.IoFlags & IO_SERIAL_IN);
-}
-
 TEST_F(SerialDlg, TimeoutPeriodAndMenuItems) {
     EXPECT_FALSE(serial_timeout_checked());
     serial_timeout_period_set(90000);

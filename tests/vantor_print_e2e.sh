@@ -19,14 +19,6 @@ pid=
 trap 'kill $pid 2>/dev/null; xvfb_stop; rm -rf "$work"' EXIT
 xvfb_start || fail "Xvfb did not start"
 
-wait_gone() {
-    for _ in $(seq 100); do
-        [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 cd "$work" || exit 1
 cp "$src"/demo/PAGE*.TXT .
 "$qorvends" 0 9999 >/dev/null 2>&1 || fail "the demo pages do not compile"

@@ -40,3 +40,11 @@ wait_window() {
     done
     return 1
 }
+# Waits until no mapped window has this title (up to ten seconds).
+wait_gone() {
+    for _ in $(seq 100); do
+        [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
