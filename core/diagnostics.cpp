@@ -55,7 +55,6 @@ static int g_debug_fd = -1;
 static bool g_debug_open_needed = true;
 
 static uint32_t g_elapsed_at;
-static bool g_elapsed_done;
 static char g_elapsed[14] = "9999.23:59:59";
 
 static void diag_start_state() {
@@ -206,7 +205,7 @@ static void write_hex_dump() {
 
 static void write_error_line(int code) {
     char line[64];
-    snprintf(line, sizeof line, "%.8s %lu %i\n", zyr.asciictime + 11, (unsigned long)zyr.zyr_msecs, code);
+    snprintf(line, sizeof line, "%.8s %li %i\n", zyr.asciictime + 11, (long)zyr.zyr_msecs, code);
     if (errfile_open()) {
         zyr_fputs(line, diag.errfile, 1);
     } else {
@@ -385,12 +384,12 @@ double zyr_math2(const char* name, double (*fn)(double, double), double x, doubl
 
 void elapsed_time_text(char* out) {
     uint32_t now = zyr.zyr_msecs;
-    if (!g_elapsed_done || now - g_elapsed_at >= 128) {
+    // The clock starts at 0, so the start-up text stays until 128 ms have run.
+    if (now - g_elapsed_at >= 128) {
         uint32_t s = now / 1000;
         snprintf(g_elapsed, sizeof g_elapsed, "%04u.%02u:%02u:%02u", (s / 86400) % 10000, (s / 3600) % 24,
                  (s / 60) % 60, s % 60);
         g_elapsed_at = now;
-        g_elapsed_done = true;
     }
     memcpy(out, g_elapsed, 14);
 }
@@ -403,7 +402,6 @@ void diagnostics_reset() {
     diag_hooks = DiagHooks{};
     msg_nest = MsgNest{-1, -1, 0};
     memset(debugbuf, 0, sizeof debugbuf);
-    g_elapsed_done = false;
     g_elapsed_at = 0;
     strcpy(g_elapsed, "9999.23:59:59");
 }

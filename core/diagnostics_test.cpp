@@ -279,9 +279,12 @@ TEST_F(Diagnostics, SqrtOfNegativeIsADomainErrorGivingZero) {
 
 TEST_F(Diagnostics, ElapsedTimeText) {
     char out[14];
+    // The start-up text holds until the clock has moved by 128 ms.
     at(0);
-    EXPECT_STREQ((elapsed_time_text(out), out), "0000.00:00:00");
+    EXPECT_STREQ((elapsed_time_text(out), out), "9999.23:59:59");
     at(127);
+    EXPECT_STREQ((elapsed_time_text(out), out), "9999.23:59:59");
+    at(128);
     EXPECT_STREQ((elapsed_time_text(out), out), "0000.00:00:00");
     at(90061000);  // 1 d 1 h 1 min 1 s
     EXPECT_STREQ((elapsed_time_text(out), out), "0001.01:01:01");
@@ -290,9 +293,8 @@ TEST_F(Diagnostics, ElapsedTimeText) {
     at(0xFFFFFFFFu);
     EXPECT_STREQ((elapsed_time_text(out), out), "0049.17:02:47");
     diagnostics_reset();
-    // Before the first computation.
-    at(0);
-    EXPECT_STREQ((elapsed_time_text(out), out), "0000.00:00:00");
+    at(5000);
+    EXPECT_STREQ((elapsed_time_text(out), out), "0000.00:00:05");
 }
 
 TEST_F(Diagnostics, MessageLine) {
@@ -302,4 +304,20 @@ TEST_F(Diagnostics, MessageLine) {
     EXPECT_NE(read_file("debugmsg").find("10:15:02 ZYR time jump\r\n"), std::string::npos);
     zyr_message("short", 0);
     EXPECT_EQ(std::string(diag.msgline).substr(0, 7), "short  ");
+}
+
+// The error texts are what the operator reads on the status line and what
+// the error file tools expand codes to.
+TEST(DiagnosticsTexts, EveryErrorText) {
+    static const char* const kTexts[] = {
+        "0001 Unable to locate sync",     "0002 PAUSE_MSECS call, time < 0", "0003 Data packet length exceeded",
+        "0004 ZYR_ERR invalid action code", "0005 ZYR_ERR invalid error code", "0006 No incoming data, timeout",
+        "0007 Floating Point exception",  "0008 Packet checksum error",      "0009 Packet no's out of sequence",
+        "0010 NO ERRORS. LAST ERROR AT",  "0011 unused",                     "0012 Cannot draw a value-port",
+        "0013 Cannot display plot port(s)", "0014 Unable to open file",      "0015 Unable to allocate Port",
+        "0016 No memory available",       "0017 Warning, memory low",        "0018 Math exception error",
+        "0019 Network Error",             "0020 Unused",                     "0021 ZYR General Error",
+    };
+    static_assert(sizeof kTexts / sizeof kTexts[0] == ZYR_ERR_CODES - 1);
+    for (int code = 1; code < ZYR_ERR_CODES; code++) EXPECT_STREQ(kErrorTexts[code], kTexts[code - 1]) << code;
 }

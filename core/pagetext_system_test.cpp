@@ -312,3 +312,78 @@ TEST_F(PageTextFile, RandomRecordsNeverBreakTheText) {
     }
 }
 
+
+// ---- whole blocks as text -------------------------------------------------------------
+
+// A 3-byte sync, then checksum, time, a spare byte and a 2-byte counter, with
+// the length field marker after the time: every header key in layout order.
+TEST_F(PageTextFile, PacketBlockWholeText) {
+    PacketRecord r{};
+    ASSERT_EQ(BuildSync(&r, 24, 0xFAF320, 0xFFFFF0), 0);
+    r.flags |= PKT_SUMCHECK | PKT_TIME | PKT_REPORTSYNCLOSS | PKT_CCSDS;
+    ASSERT_EQ(packet_add_part(&r, PART_CHECKSUM, 2), 0);
+    ASSERT_EQ(packet_add_part(&r, PART_TIME, 4), 0);
+    ASSERT_EQ(packet_add_part(&r, PART_MARKER, 0), 0);
+    ASSERT_EQ(packet_add_part(&r, PART_SPARE, 1), 0);
+    ASSERT_EQ(packet_add_part(&r, PART_COUNTER, 2), 0);
+    r.packetcounterlength = 2;
+    r.fixedpacketlength = 120;
+    EXPECT_EQ(text_of(pagetext_packet, r),
+              "[packet]\r\n"
+              "\t[sync]\r\n\t\tlength = 24\r\n\t\tpattern = 0xfaf320\r\n\t\tmask = 0xfffff0\r\n"
+              "\t\treportsyncloss = on\r\n"
+              "\tsumcheck = on\r\n"
+              "\ttime = on\r\n"
+              "\tfixedpacketlength = 120\r\n"
+              "\tspare = 1\r\n"
+              "\tpacketcounterlength = 2\r\n"
+              "\tccsds = on\r\n");
+}
+
+// Every block of [system]: both serial directions, a playback and a record
+// file, both network entries, the program interfaces, test data, video and
+// tuning.
+TEST_F(PageTextFile, SystemBlockWholeText) {
+    SystemRecord r{};
+    r.sysflags = SF_DIAGNOSTICS | SF_STEP_MODE | SF_BEEPER | SF_ECHO | SF_ASCII_OUT | SF_AUTOTUNE;
+    r.ioflags = 0x4000 | IO_USER_BYTE_IN | IO_TEST_DATA | IO_USER_PACKET_OUT;
+    r.backupperiod = 300;
+    r.flushperiod = 5;
+    r.bufsize = 16384;
+    r.timeoutperiod = 20;
+    r.looptime = 25;
+    r.serial[0] = {0x1 | 0x08, {}, 1, 19200, 4, 2, 24, 4096};
+    r.serial[1] = {0x2, {}, 2, 9600, 0, 3, 0, 2048};
+    r.files[0] = {8192, IO_RAW_PLAYBACK, "in.bin", "rb", "r"};
+    r.files[1] = {4096, IO_COMP_RECORD, "out.cmp", "wb", "c"};
+    r.net_in = {0x10000 | 0x20, 32768, 5000, 0, 7, "127.0.0.1"};
+    r.net_out = {0x20000 | 0x80, 1024, 0, 5001, 0, "127.0.0.1"};
+    r.colourflags = SYS_WINDOWBACKCOLOR;
+    r.windowbackcolor = 1;
+    std::string t = text_of(pagetext_system, r);
+    EXPECT_EQ(t,
+              "[system]\r\n"
+              "\tdiagnostics = on\r\n\tstepmode = on\r\n\tsound = on\r\n"
+              "\tbackupperiod = 300\r\n\topenoneof = on\r\n"
+              "\tflushperiod = 5\r\n\tbufsize = 16384\r\n\ttimeoutperiod = 20\r\n"
+              "\t[input]\r\n"
+              "\t\t[serial]\r\n\t\t\tenable = yes\r\n\t\t\tcomport = 2\r\n\t\t\tbaud = 19200\r\n"
+              "\t\t\tdatabits = 7\r\n\t\t\tstopbits = 2\r\n\t\t\tparity = \"even\"\r\n\t\t\tbufsize = 4096\r\n"
+              "\t\t[file]\r\n\t\t\tfilename = \"in.bin\"\r\n\t\t\tformat = \"r\"\r\n\t\t\tfilemode = \"rb\"\r\n"
+              "\t\t\tbufsize = 8192\r\n"
+              "\t\t[network]\r\n\t\t\ttcpprotocol = on\r\n\t\t\ttcpportno = 5000\r\n\t\t\tudpportno = 0\r\n"
+              "\t\t\tbufsize = 32768\r\n\t\t\tfilename = \"127.0.0.1\"\r\n"
+              "\t\t[api]\r\n\t\t\tapireadbyte = on\r\n"
+              "\t\t[testdata]\r\n\t\t\tenable = on\r\n"
+              "\t[output]\r\n"
+              "\t\t[serial]\r\n\t\t\tenable = no\r\n\t\t\tcomport = 3\r\n\t\t\tbaud = 9600\r\n"
+              "\t\t\tdatabits = 8\r\n\t\t\tstopbits = 1\r\n\t\t\tparity = \"none\"\r\n\t\t\tbufsize = 2048\r\n"
+              "\t\t\techo = on\r\n\t\t\tasciiout = on\r\n"
+              "\t\t[file]\r\n\t\t\tfilename = \"out.cmp\"\r\n\t\t\tformat = \"c\"\r\n\t\t\tfilemode = \"wb\"\r\n"
+              "\t\t\tbufsize = 4096\r\n"
+              "\t\t[network]\r\n\t\t\tudpprotocol = on\r\n\t\t\ttcpportno = 0\r\n\t\t\tudpportno = 5001\r\n"
+              "\t\t\tbufsize = 1024\r\n\t\t\tfilename = \"127.0.0.1\"\r\n"
+              "\t\t[api]\r\n\t\t\tapiwritepkt = on\r\n"
+              "\t[video]\r\n\t\twindowbackcolor = blue\r\n"
+              "\t[tuning]\r\n\t\tlooptime = 25\r\n\t\tautotune = on\r\n");
+}

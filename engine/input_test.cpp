@@ -192,3 +192,64 @@ TEST_F(Input, UserPacketOutputCounts) {
     EXPECT_EQ(zyr_stat(ST_PACKETS_SENT), zyr.zyrfr_cnt);
     EXPECT_EQ(zyr_stat(ST_BYTES_SENT), zyr.zyrfr_cnt * 64);
 }
+
+static int g_timeout_result;
+static int timeout_reported() { return g_timeout_result; }
+
+// The serial input timeout is an error only while nothing else feeds the
+// packet stage; an output timeout never is.
+TEST_F(Input, TimeoutErrorOnlyWithoutAnotherSource) {
+    struct Case {
+        int timeout;
+        uint32_t io;
+        int result;
+        bool error6;
+    };
+    const Case cases[] = {
+        {SERIAL_NO_TIMEOUT, 0, 0, false},
+        {SERIAL_INPUT_TIMEOUT, 0, 6, true},
+        {SERIAL_INPUT_TIMEOUT, IO_SERIAL_OUT, 6, true},
+        {SERIAL_INPUT_TIMEOUT, IO_TEST_DATA, 6, false},
+        {SERIAL_INPUT_TIMEOUT, IO_RAW_PLAYBACK, 6, false},
+        {SERIAL_INPUT_TIMEOUT, IO_COMP_PLAYBACK, 6, false},
+        {SERIAL_INPUT_TIMEOUT, IO_ASCII_PLAYBACK, 6, false},
+        {SERIAL_INPUT_TIMEOUT, IO_USER_BYTE_IN, 6, false},
+        {SERIAL_INPUT_TIMEOUT, IO_USER_PACKET_IN, 6, false},
+        {SERIAL_OUTPUT_TIMEOUT, 0, 6, false},
+    };
+    input_hooks.serial_timeout_check = timeout_reported;
+    for (const Case& c : cases) {
+        diag.last_code = 0;
+        g_timeout_result = c.timeout;
+        zyr.IoFlags = c.io;
+        EXPECT_EQ(input_timeout_check(), c.result) << c.timeout << " " << c.io;
+        EXPECT_EQ(diag.last_code == 6, c.error6) << c.timeout << " " << c.io;
+    }
+}
+
+static uint8_t reversed(uint8_t b) {
+    uint8_t r = 0;
+    for (int i = 0; i < 8; i++)
+        if (b & (1 << i)) r |= (uint8_t)(0x80 >> i);
+    return r;
+}
+
+// With exchange bits on, every byte of a delivered packet comes out with
+// its bit order reversed; the test packet's own checks still pass on the
+// bytes as they were made.
+TEST_F(Input, ExchangeBitsReversesEveryDeliveredByte) {
+    zyr.IoFlags = IO_TEST_DATA | IO_EXCHANGE_BITS;
+    prepare_test_packet();
+    clock_start();
+    ASSERT_EQ(get_next_packet(), 0);
+    ASSERT_EQ(pkt.len, 64);
+    EXPECT_EQ(pkt.buf[0], 0xD7);   // 0xEB
+    EXPECT_EQ(pkt.buf[1], 0x09);   // 0x90
+    for (int i = pkt_layout.header_len; i < pkt.len; i++)
+        EXPECT_EQ(pkt.buf[i], reversed((uint8_t)(i - pkt_layout.header_len))) << i;
+    zyr.IoFlags = IO_TEST_DATA;
+    plat_fake_clock_set(kTestWallStart + 1000);
+    clock_update();
+    ASSERT_EQ(get_next_packet(), 0);
+    EXPECT_EQ(pkt.buf[0], 0xEB);
+}

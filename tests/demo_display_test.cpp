@@ -36,6 +36,31 @@ static void compile_demo_pages() {
     compiler_reset();
 }
 
+// Every framed port is found at each corner of its frame and not one cell
+// beyond it; a cell off the page finds nothing (the next index), and a
+// rectangle over all frames finds the last port.
+static void expect_ports_found_at_their_frames() {
+    int framed = 0, last = -1, first = -1;
+    for (int i = 0; i < pages.next_index; i++) {
+        VPortFrame* f = vport_frame(i);
+        if (!f) continue;
+        framed++;
+        if (first < 0) first = i;
+        last = i;
+        int top = f->bottom - f->height + 1, right = f->left + f->width - 1;
+        for (int corner = 0; corner < 4; corner++) {
+            int col = corner & 1 ? right : f->left, row = corner & 2 ? f->bottom : top;
+            EXPECT_EQ(vport_find_at(col, row, 1, 1), i) << i << " corner " << corner;
+        }
+        EXPECT_NE(vport_find_at(f->left, f->bottom + 1, 1, 1), i) << i;
+        EXPECT_NE(vport_find_at(right + 1, f->bottom, 1, 1), i) << i;
+    }
+    ASSERT_GT(framed, 3);
+    EXPECT_EQ(vport_find_at(grid.cols + 5, grid.rows + 5, 1, 1), pages.next_index);
+    EXPECT_EQ(vport_find_at(1, 1, grid.cols + 200, grid.rows + 200), last);
+    EXPECT_NE(first, last);
+}
+
 static void run_ms(int ms) {
     for (int t = 0; t < ms; t += 10) {
         plat_fake_clock_advance(10);
@@ -69,6 +94,7 @@ TEST(DemoDisplay, TitlesAndMovingValuesOnThePage) {
     std::string count2 = after(shadow_text(), "PKTCOUNT", 6);
     EXPECT_NE(count1, count2) << "the packet counter should move";
     EXPECT_GT(fake_canvas_draws(), 100);
+    expect_ports_found_at_their_frames();
     zyrwin_destroy(0);
     EXPECT_EQ(qobmem.mem_alloc_cnt, 0u);
     evaluate_reset();
