@@ -3,6 +3,7 @@
 #include "display/ports.h"
 
 #include "core/pagefile.h"
+#include "display/plot.h"
 #include "display/vport.h"
 #include "engine/evaluate.h"
 #include "engine/port.h"
@@ -27,6 +28,7 @@ void display_create_port(ZyrPort* p) {
                            (r->frame_flags & FR_BORDER) ? VF_BORDER : 0u);
     vport_set_frame(p->index, f);
     p->h.flags |= RT_ON_SCREEN;
+    plot_port_created(p);
     if (!f) return;  // out of memory: the port is shown without a frame
     f->bg = colour_or(r->backgroundcolor, f->bg);
     f->title_colour = colour_or(r->titlecolor, f->title_colour);
@@ -50,6 +52,7 @@ void display_draw_port(ZyrPort* p) {
 }
 
 void display_port_deleted(int index) {
+    plot_port_deleted(index);
     VPortFrame* f = vport_frame(index);
     if (!f) return;
     FreeVPortMemory(f);

@@ -6,6 +6,7 @@
 #include "core/state.h"
 #include "core/page.h"
 #include "display/grid.h"
+#include "display/plot.h"
 #include "display/ports.h"
 #include "display/vport.h"
 #include "engine/cycle.h"
@@ -64,6 +65,7 @@ void display_scrolled(int bar, int pos) {
 }
 
 void display_release() {
+    plot_reset();
     vport_reset();
     write_video_cfg();
 }
@@ -94,6 +96,7 @@ static int create_drawing() { return display_create(); }
 
 void display_register() {
     display_ports_register();
+    plot_register();
     page_hooks.repaint = canvas_invalidate;
     startup_hooks.create_drawing = create_drawing;
     startup_hooks.release_drawing = display_release;

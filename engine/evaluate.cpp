@@ -230,6 +230,8 @@ void evaluate_page() {
         if (table[i]) evaluate_port(reinterpret_cast<ZyrPort*>(table[i]), i, new_packet, phase);
     }
     zyr.eval_port = -1;
+    // Ports that must leave the page go once no port is being evaluated.
+    if (eval_draw.stage_done) eval_draw.stage_done();
 }
 
 void eval_request_page(int page) {

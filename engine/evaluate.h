@@ -16,6 +16,7 @@ struct EvalDrawHooks {
     void (*create_port)(ZyrPort* p);                  // put the port on screen
     void (*draw_port)(ZyrPort* p);                    // draw its value (marks tell the colours)
     void (*plot_point)(ZyrPort* p, double x, double y);
+    void (*stage_done)();                             // after each run over the ports
 };
 extern EvalDrawHooks eval_draw;
 

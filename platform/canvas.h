@@ -31,3 +31,9 @@ void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len
 void canvas_fill(int x, int y, int w, int h, PlatRgb c);
 void canvas_line(int x0, int y0, int x1, int y1, PlatRgb c);
 void canvas_point(int x, int y, PlatRgb c);
+
+// Ends one step of a drawing: the pen and the brush the canvas made for it
+// (through the pool's counted functions) are deleted. 0, or the pool's code
+// of the first pen or brush that could not be made or deleted since the
+// last step ended.
+int canvas_step_end();

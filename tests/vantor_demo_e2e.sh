@@ -32,6 +32,10 @@ sleep 1
 import -window "$main" two.png || fail "no second window image"
 colours=$(convert one.png -format %k info:)
 [ "$colours" -gt 4 ] || fail "the window shows only $colours colours"
+# The autoplot of the demo page draws on black: a plot drawn shows as a
+# large black area, which nothing else of the page has.
+black=$(convert one.png -fill white +opaque "#000000" -format "%[fx:int((1-mean)*w*h)]" info:)
+[ "$black" -gt 40000 ] || fail "the plots are not drawn ($black black pixels)"
 changed=$(compare -metric AE one.png two.png null: 2>&1)
 [ "${changed%% *}" -gt 0 ] 2>/dev/null || fail "the values did not move ($changed pixels changed)"
 xdotool windowfocus --sync "$main" key alt+q

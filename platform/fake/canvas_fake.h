@@ -10,6 +10,9 @@ constexpr int FAKE_CELL_W = 8;
 constexpr int FAKE_CELL_H = 16;
 constexpr int FAKE_COLS = 240;
 constexpr int FAKE_ROWS = 80;
+// The pixel buffer that lines, points and fills write.
+constexpr int FAKE_PIXELS_W = FAKE_COLS * FAKE_CELL_W / 4;
+constexpr int FAKE_PIXELS_H = FAKE_ROWS * FAKE_CELL_H;
 
 void fake_canvas_reset();
 void fake_canvas_set_screen(int w, int h);
@@ -22,3 +25,5 @@ int fake_canvas_draws();        // canvas_text calls so far
 bool fake_canvas_open();        // between begin and end
 void fake_canvas_fail_begin(bool fail);
 int fake_canvas_invalidations();   // full repaints asked for
+// The nth pen or brush made from now cannot be made (0: none fails).
+void fake_canvas_fail_object(int nth);

@@ -29,6 +29,7 @@ QRect g_dirty;  // what was drawn since the window last showed the image
 QobObjectSlot g_pen, g_brush;
 uint32_t g_pen_rgb, g_brush_rgb;
 void* g_selected[2];  // the objects the painter uses now (null: its defaults)
+int g_object_error;   // first failure of the step being drawn
 
 void* qt_create(int kind, uint32_t rgb) {
     QColor c((int)(rgb >> 16 & 0xFF), (int)(rgb >> 8 & 0xFF), (int)(rgb & 0xFF));
@@ -62,14 +63,24 @@ uint32_t rgb_of(PlatRgb c) { return (uint32_t)c.r << 16 | (uint32_t)c.g << 8 | c
 void use_pen(PlatRgb c) {
     uint32_t rgb = rgb_of(c);
     if (g_pen.obj && g_pen_rgb == rgb) return;
-    if (QOBCreatePenObject(&g_pen, rgb) == 0) g_pen_rgb = rgb;
+    int rc = QOBCreatePenObject(&g_pen, rgb);
+    if (rc == 0)
+        g_pen_rgb = rgb;
+    else if (!g_object_error)
+        g_object_error = rc;
 }
 
 // The colour of the brush of a fill (black when none could be made); a
 // solid fill by colour keeps the painter's fastest path.
 QColor use_brush(PlatRgb c) {
     uint32_t rgb = rgb_of(c);
-    if (!(g_brush.obj && g_brush_rgb == rgb) && QOBCreateBrushObject(&g_brush, rgb) == 0) g_brush_rgb = rgb;
+    if (!(g_brush.obj && g_brush_rgb == rgb)) {
+        int rc = QOBCreateBrushObject(&g_brush, rgb);
+        if (rc == 0)
+            g_brush_rgb = rgb;
+        else if (!g_object_error)
+            g_object_error = rc;
+    }
     return g_brush.obj ? ((const QBrush*)g_brush.obj)->color() : QColor(Qt::black);
 }
 }  // namespace
@@ -214,6 +225,14 @@ void canvas_point(int x, int y, PlatRgb c) {
     g_dirty |= QRect(x, y, 1, 1);
     use_pen(c);
     g_painter->drawPoint(x, y);
+}
+
+int canvas_step_end() {
+    int rc = g_object_error;
+    g_object_error = 0;
+    int pen = QOBDeletePenObject(&g_pen), brush = QOBDeleteBrushObject(&g_brush);
+    if (!rc) rc = pen ? pen : brush;
+    return rc;
 }
 
 // The image drawn into, for the page area's capture.
