@@ -241,7 +241,7 @@ TEST_F(PageKeys, RefusalsLeaveThePage) {
         fake_ui_reset();
         delete_lock = c.lock;
         pages.slot[SLOT_DISPLAY].changed = c.changed;
-        zyr.work_mask = c.display_off ? 0 : WM_DISPLAY;
+        zyr.work_mask = c.display_off ? 0u : (uint32_t)WM_DISPLAY;
         if (c.answer) fake_ui_answer(c.answer);
         vantor_command(c.command);
         EXPECT_EQ(eval.request_page, -1) << c.command;
