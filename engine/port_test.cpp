@@ -1,6 +1,7 @@
 #include "engine/port.h"
 
 #include <gtest/gtest.h>
+#include <dirent.h>
 
 #include <chrono>
 #include <cstring>
@@ -363,6 +364,39 @@ TEST_F(Port, KorlwRegeneratesTheTextAfterASave) {
     EXPECT_EQ(page_start_korlw("PAGE0010.BIN"), -1);
     EXPECT_EQ(page_save(SAVE_DISPLAY, 0, nullptr, 0), 0);   // its absence does not fail the save
     setenv("PATH", path.c_str(), 1);
+}
+
+// Children of this process that ended and were not waited for.
+static int zombie_children() {
+    int n = 0;
+    DIR* d = opendir("/proc");
+    while (dirent* e = d ? readdir(d) : nullptr) {
+        char path[300], stat[512] = "";
+        snprintf(path, sizeof path, "/proc/%s/stat", e->d_name);
+        FILE* f = e->d_name[0] >= '0' && e->d_name[0] <= '9' ? fopen(path, "r") : nullptr;
+        if (!f) continue;
+        size_t got = fread(stat, 1, sizeof stat - 1, f);
+        fclose(f);
+        stat[got] = 0;
+        const char* end = strrchr(stat, ')');
+        char state = 0;
+        int ppid = 0;
+        if (end && sscanf(end + 1, " %c %d", &state, &ppid) == 2 && ppid == getpid() && state == 'Z') n++;
+    }
+    if (d) closedir(d);
+    return n;
+}
+
+// A session that saves many pages starts korlw each time: none of them is
+// left behind as a finished child, and a program that cannot run says so.
+TEST_F(Port, StartedProgramsLeaveNothingBehind) {
+    for (int i = 0; i < 40; i++) ASSERT_EQ(plat_start_detached("/bin/true", "x"), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(zombie_children(), 0);
+    EXPECT_EQ(plat_start_detached("/nonexistent/korlw", "x"), -1);
+    write_file("not_executable", "#!/bin/sh\n");
+    EXPECT_EQ(plat_start_detached("./not_executable", "x"), -1);
+    EXPECT_EQ(zombie_children(), 0);
 }
 
 TEST_F(Port, StartupLoadsIntoTheStartupTable) {

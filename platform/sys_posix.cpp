@@ -10,10 +10,10 @@
 #include <ctime>
 #include <fcntl.h>
 #include <limits.h>
-#include <spawn.h>
 #include <sys/select.h>
 #include <sys/statvfs.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -114,15 +114,44 @@ int plat_exe_dir(char* out, size_t cap) {
     return 0;
 }
 
+// The program runs as a grandchild in a session of its own: the child that
+// started it ends at once and is waited for here, so nothing is left to
+// collect however many pages a session saves. An exec failure comes back
+// through a close-on-exec pipe; end of file on it means the program runs.
+// Between fork and exec only async-signal-safe calls are made.
 int plat_start_detached(const char* path, const char* arg) {
     char* argv[] = {const_cast<char*>(path), const_cast<char*>(arg), nullptr};
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-    pid_t pid;
-    int rc = posix_spawn(&pid, path, nullptr, &attr, argv, environ);
-    posix_spawnattr_destroy(&attr);
-    return rc == 0 ? 0 : -1;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+    pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return -1;
+    }
+    if (child == 0) {
+        setsid();
+        pid_t grandchild = fork();
+        if (grandchild == 0) {
+            execv(path, argv);
+            int e = errno;
+            ssize_t ignored = write(fds[1], &e, sizeof e);
+            (void)ignored;
+            _exit(127);
+        }
+        _exit(grandchild < 0 ? 1 : 0);
+    }
+    close(fds[1]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int exec_errno = 0;
+    ssize_t n;
+    while ((n = read(fds[0], &exec_errno, sizeof exec_errno)) < 0 && errno == EINTR) {
+    }
+    close(fds[0]);
+    bool started = WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
+    return started ? 0 : -1;
 }
 
 int plat_last_error() { return errno; }
