@@ -1,5 +1,6 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
+#include "display/portedit.h"
 #include "display/print.h"
 #include "display/screen.h"
 #include "display/serialdlg.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     display_register();
     settings_register();
     print_register();
+    portedit_register();
     serial_register();      // after the settings: it wraps their page 0 gathering
     serialdlg_register();
     WindowProcs procs = {};
