@@ -1,5 +1,6 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
+#include "display/pageops.h"
 #include "display/portedit.h"
 #include "display/print.h"
 #include "display/screen.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     settings_register();
     print_register();
     portedit_register();
+    pageops_register();
     serial_register();      // after the settings: it wraps their page 0 gathering
     serialdlg_register();
     WindowProcs procs = {};
