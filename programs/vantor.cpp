@@ -3,6 +3,7 @@
 #include "display/pageops.h"
 #include "display/portedit.h"
 #include "display/print.h"
+#include "display/sysdlg.h"
 #include "display/screen.h"
 #include "display/serialdlg.h"
 #include "display/settings.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     print_register();
     portedit_register();
     pageops_register();
+    sysdlg_register();
     serial_register();      // after the settings: it wraps their page 0 gathering
     serialdlg_register();
     WindowProcs procs = {};
