@@ -476,6 +476,7 @@ int page_load(int page) {
 }
 
 int page_change(int page) {
+    pages.generation++;
     DeletePageLL(SLOT_DISPLAY);
     if (!page_resident(0)) page_load(0);
     if (!page_resident(9999)) page_load(9999);

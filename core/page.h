@@ -108,6 +108,7 @@ struct PageState {
     int backup_state;         // 0..4
     uint32_t last_step_ms;    // zyr_msecs of the last backup step
     uint32_t last_backup_ms;  // zyr_msecs of the last backup
+    uint32_t generation;      // counts page changes: an edit begun on one page is not applied to the next
 };
 extern PageState pages;
 

@@ -38,6 +38,15 @@ static ZyrPort* display_port(int index) {
 
 static const char* mnemonic_of(const ZyrPort* p) { return p->h.rec->mnemonic; }
 
+// The cycle goes on behind a dialog, and a playback may change the page
+// meanwhile: an edit is applied only to the page it was begun on.
+static bool page_gone(uint32_t generation) {
+    if (pages.generation == generation) return false;
+    box("The page changed while the dialog was open:\nnothing was changed.", "Parameter Settings",
+        MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
 // A change on the page: the window shows it and the page is to be saved.
 static void page_edited() {
     page_mark_changed(SLOT_DISPLAY);
@@ -103,10 +112,12 @@ void portedit_mouse(int kind, int x, int y) {
 
 struct OptionsValues {
     int32_t index;
+    uint32_t generation;      // the page the options were opened on
 };
 
 static int options_button(void* values, int id, DlgErrors*) {
     int index = ((OptionsValues*)values)->index;
+    if (id != IDOK && id != IDCANCEL && page_gone(((OptionsValues*)values)->generation)) return DLG_CLOSE;
     switch (id) {
     case BTN_ALARM: parameter_alarm(index); break;
     case BTN_RECORD: parameter_record(index); break;
@@ -141,7 +152,7 @@ void parameter_options(int index) {
     if (!p) return;
     char title[120];
     snprintf(title, sizeof title, "'%s' Options", mnemonic_of(p));
-    OptionsValues v{index};
+    OptionsValues v{index, pages.generation};
     bool held = delete_lock;
     delete_lock = true;
     plat_dialog(&kOptionsForm, title, &v);
@@ -211,12 +222,13 @@ int parameter_delete(int index) {
         box("This is a packet filter parameter.\nPress OK to stop filter and delete port.", cap, MB_OKCANCEL) != IDOK)
         return -1;
     bool last = last_parameter(index);
+    uint32_t gen = pages.generation;
     char text[160];
     if (last)
         snprintf(text, sizeof text, "Deleting this last parameter will\nalso delete the page. OK ?");
     else
         snprintf(text, sizeof text, "Are you sure you want to\ndelete %s ?", mnemonic_of(p));
-    if (box(text, cap, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return -1;
+    if (box(text, cap, MB_OKCANCEL | MB_ICONQUESTION) != IDOK || page_gone(gen)) return -1;
     int first, end;
     pair_of(index, &first, &end);
     int page = display_page();
@@ -248,6 +260,7 @@ int parameter_settings(int index) {
         return -1;
     }
     bool feature = has_feature(p);
+    uint32_t gen = pages.generation;
     if (feature && box("This parameter has an alarm or recording\nset or is used a packet filter.\n\nIf you wish to "
                        "change any setttings, you\nwill be requested to switch off the feature.\n",
                        "Settings", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
@@ -255,13 +268,14 @@ int parameter_settings(int index) {
     PortRecord rec, x;
     page_port_record(&p->h, &rec);
     bool new_plot = false;
-    if (port_settings_dialog(index, &rec, &x, &new_plot) != IDOK) return -1;
+    if (port_settings_dialog(index, &rec, &x, &new_plot) != IDOK || page_gone(gen)) return -1;
     if (feature) {
         if (box("This parameter has an alarm or recording set\nor is used a packet filter.\n\nPressing OK will save "
                 "the new parameter\nsettings but will unconditionallyswitch\noff the feature.\n\nPressing Cancel will "
                 "lose any new\nsettings but leave the feature on.\n",
                 "Save Parameter Settings", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
             return -1;
+        if (page_gone(gen)) return -1;
         rec.port_flags &= ~(PF_ALARM | PF_RECORD | PF_FILTER);
     }
     if (new_plot) {
@@ -285,8 +299,9 @@ int parameter_alarm(int index) {
     if (!p) return -1;
     PortRecord rec;
     page_port_record(&p->h, &rec);
+    uint32_t gen = pages.generation;
     int rc = alarm_dialog(&rec, p->data_type);
-    if (rc <= 0) return -1;
+    if (rc <= 0 || page_gone(gen)) return -1;
     page_replace_port(index, &rec);
     page_edited();
     return 0;
@@ -320,7 +335,8 @@ int parameter_record(int index) {
         char text[200];
         snprintf(title, sizeof title, "'%s' Record", mnemonic_of(p));
         snprintf(text, sizeof text, "Parameter '%s' record: ON\nSwitch OFF Y/N ?", mnemonic_of(p));
-        if (box(text, title, MB_YESNO | MB_ICONQUESTION) != IDYES) return -1;
+        uint32_t gen = pages.generation;
+        if (box(text, title, MB_YESNO | MB_ICONQUESTION) != IDYES || page_gone(gen)) return -1;
         param_record_close(p, true);
         p->h.port_flags &= ~PF_RECORD;
         p->h.rec->port_flags &= ~PF_RECORD;
@@ -329,7 +345,8 @@ int parameter_record(int index) {
     }
     snprintf(title, sizeof title, "Parameter '%s' Record", mnemonic_of(p));
     char path[261];
-    if (!record_file_dialog(title, mnemonic_of(p), path, sizeof path)) return -1;
+    uint32_t gen = pages.generation;
+    if (!record_file_dialog(title, mnemonic_of(p), path, sizeof path) || page_gone(gen)) return -1;
     int rc = param_record_open(p, path, REC_PARAM);
     if (rc == -2) {
         box("Cannot open the file as\nit is already in use by ZYR", title, MB_OK | MB_ICONSTOP);
@@ -404,7 +421,10 @@ static int add_port(PortRecord* y, PortRecord* x, bool has_x, int col, int row) 
     page_edited();
     PortRecord rec;
     page_port_record(page_port(yi), &rec);
-    if (port_settings_dialog(yi, &rec) != IDOK) {
+    uint32_t gen = pages.generation;
+    int id = port_settings_dialog(yi, &rec);
+    if (page_gone(gen)) return -1;   // the new port went with its page
+    if (id != IDOK) {
         int first, last;
         pair_of(yi, &first, &last);
         for (int i = last; i >= first; i--) page_delete_port(i);

@@ -196,3 +196,19 @@ TEST_F(PortEdit, AnAlarmIsSetFromTheDialog) {
     EXPECT_EQ(q->h.rec->alarm_flags, (uint32_t)AL_BLINK);
     EXPECT_EQ(fake_ui_dialogs()[0].title, "'PKTCOUNT' Alarm");
 }
+
+// A playback may change the page while the settings are open: the edit is
+// not applied to whatever the next page holds.
+TEST_F(PortEdit, AnEditIsDroppedWhenThePageChangesBehindTheDialog) {
+    ZyrPort* p = port_at("PKTCOUNT", 6, 3);
+    int index = p->index;
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.set_edit("&Column", "30");
+        page_change(10);   // the page is read again: the port is gone
+        return IDOK;
+    });
+    EXPECT_EQ(parameter_settings(index), -1);
+    EXPECT_EQ(page_port(index), nullptr);
+    ASSERT_FALSE(fake_ui_boxes().empty());
+    EXPECT_EQ(fake_ui_boxes().back().text, "The page changed while the dialog was open:\nnothing was changed.");
+}
