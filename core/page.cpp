@@ -225,6 +225,35 @@ int page_delete_port(int index) {
     return rc;
 }
 
+// The old object goes first, so that what it registered (a filter or a
+// length port) is unregistered before the new one registers itself.
+int page_replace_port(int index, const PortRecord* rec) {
+    PortHead* old = page_port(index);
+    if (!old || !rec || !port_ops.build) return -2;
+    PortRecord before = *old->rec;
+    before.port_flags = old->port_flags;
+    int slot = old->slot;
+    uint32_t kept = old->flags & RT_XPORT;
+    delete_entry(index);
+    PortHead* p = port_ops.build(rec, index);
+    int rc = 0;
+    if (!p) {
+        p = port_ops.build(&before, index);
+        rc = -1;
+        if (!p) {
+            slot_recount(slot);
+            publish_counters();
+            return -1;
+        }
+    }
+    p->slot = slot;
+    p->flags |= kept;
+    pages.ports[index] = p;
+    publish_counters();
+    if (port_ops.complete) port_ops.complete(p, index);
+    return rc;
+}
+
 int DeletePageLL(int slot) {
     if (slot < 0 || slot >= PAGE_SLOTS) return -1;
     PageSlot& s = pages.slot[slot];
@@ -447,6 +476,7 @@ int page_load(int page) {
 }
 
 int page_change(int page) {
+    pages.generation++;
     DeletePageLL(SLOT_DISPLAY);
     if (!page_resident(0)) page_load(0);
     if (!page_resident(9999)) page_load(9999);

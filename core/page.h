@@ -108,6 +108,7 @@ struct PageState {
     int backup_state;         // 0..4
     uint32_t last_step_ms;    // zyr_msecs of the last backup step
     uint32_t last_backup_ms;  // zyr_msecs of the last backup
+    uint32_t generation;      // counts page changes: an edit begun on one page is not applied to the next
 };
 extern PageState pages;
 
@@ -137,6 +138,11 @@ int CreateZYRPortVHL(PortRecord* y, PortRecord* x, int slot);
 
 // Deletes one port; 0 or the builder's code.
 int page_delete_port(int index);
+// Builds the port at index anew from rec (an edited copy of its record),
+// in the same entry and slot, keeping its place in a plot pair. 0; -1 the
+// builder refused rec (the port is built again from its old record); -2 no
+// port at index.
+int page_replace_port(int index, const PortRecord* rec);
 // Deletes every port of a slot, from its last index down, and empties it.
 // 0, or -1 when a port could not be deleted (reported; the walk goes on).
 int DeletePageLL(int slot);

@@ -286,7 +286,7 @@ static void delete_key_command() {
     if ((zyr.SystemFlags & SF_PLOT_DELETE) && switch_hooks.clear_plots) switch_hooks.clear_plots();
 }
 
-static void set_page_title(int page) {
+void set_page_title(int page) {
     char name[16], title[64];
     snprintf(name, sizeof name, "PAGE%04d", page);
     snprintf(startup.start_page_name, sizeof startup.start_page_name, "%s", name);

@@ -85,6 +85,8 @@ void menu_refresh();
 void page_area_mouse(int kind, int x, int y);
 void page_area_key(int key, bool down, bool repeat);
 
+// The window title names the page shown ("ZYR for Linux - vantor - PAGEnnnn").
+void set_page_title(int page);
 // Page Up / Page Down: 0 when the page change was asked for.
 int page_step(int delta);
 // The delete lock: set while a parameter dialog opened from the page is up.

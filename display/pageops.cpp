@@ -1,361 +1,340 @@
-// Page operations: the page dialog names a page file in the page directory,
-// the rules refuse the protected pages (0 settings, 9999 system parameters)
-// and the current page where the operation makes no sense, and every write
-// leaves either the new file or the old one, never half of one.
+// The page operations with their rules and texts.
 #include "display/pageops.h"
 
 #include <cctype>
-#include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <initializer_list>
-#include <sys/stat.h>
+#include <iterator>
+#include <strings.h>
 #include <unistd.h>
 
 #include "core/diagnostics.h"
+#include "core/files.h"
 #include "core/page.h"
+#include "core/pagefile.h"
 #include "core/state.h"
 #include "display/commands.h"
+#include "display/portedit.h"
 #include "display/settings.h"
 #include "display/steps.h"
 #include "engine/evaluate.h"
-#include "engine/startup.h"
+#include "platform/canvas.h"
 #include "platform/ui.h"
 
-static const char kPageFilter[] = "Pages (page????.bin)|PAGE????.BIN|";
+static const char kPagesFilter[] = "Pages (page????.bin)|PAGE????.BIN|";
 
-// A page chosen in the page dialog.
-struct PageRef {
-    int page;
-    char path[300];    // PAGEnnnn.BIN in the page directory
-    char name[16];     // "PAGEnnnn.BIN"
-    bool exists;
+// What each operation asks of its pages, by PageOp.
+struct PageOpRule {
+    const char* menu_title;   // title of the page dialog, null: none
+    bool change_question;     // the current page's changes are settled first
+    bool on_system_page;      // allowed while page 0 or 9999 is current
+    bool target_not_system;   // the chosen page must not be 0 or 9999
+    bool target_must_exist;
 };
+static const PageOpRule kRules[] = {
+    {"Open Page", true, true, false, true},          // POP_OPEN
+    {nullptr, false, false, false, false},           // POP_SAVE
+    {"Save Page as", false, false, true, false},     // POP_SAVE_AS
+    {"Append to Page", true, false, true, true},     // POP_APPEND
+    {"Copy '%s' To Page", true, false, true, false}, // POP_COPY_TO
+    {"Merge Page", true, false, true, true},         // POP_MERGE
+    {"Rename Page", false, false, true, false},      // POP_RENAME
+    {nullptr, false, false, false, false},           // POP_DELETE
+    {"New Page", true, true, false, false},          // POP_NEW
+};
+static_assert(std::size(kRules) == POP_COUNT);
 
-// ---- names ---------------------------------------------------------------------
-
-int page_number_of_path(const char* path) {
+int page_number_of(const char* path) {
     const char* base = strrchr(path, '/');
     base = base ? base + 1 : path;
-    if (strncasecmp(base, "page", 4) != 0) return -1;
-    const char* d = base + 4;
-    int n = 0, digits = 0;
-    while (isdigit((unsigned char)d[digits]) && digits < 5) n = n * 10 + (d[digits++] - '0');
-    if (digits < 1 || digits > 4) return -1;
-    const char* rest = d + digits;
-    if (*rest && strcasecmp(rest, ".bin") != 0) return -1;
+    if (strlen(base) != 12 || strncasecmp(base, "PAGE", 4) != 0 || strcasecmp(base + 8, ".BIN") != 0) return -1;
+    int n = 0;
+    for (int i = 4; i < 8; i++) {
+        if (!isdigit((unsigned char)base[i])) return -1;
+        n = n * 10 + (base[i] - '0');
+    }
     return n;
 }
 
-static bool same_directory(const char* path) {
-    char chosen_dir[PATH_MAX], page_dir[PATH_MAX], dir[PATH_MAX];
-    snprintf(dir, sizeof dir, "%s", path);
-    char* slash = strrchr(dir, '/');
-    if (slash) *slash = 0;
-    const char* d = slash ? (dir[0] ? dir : "/") : ".";
-    if (!realpath(d, chosen_dir) || !realpath(pages.dir[0] ? pages.dir : ".", page_dir)) return false;
-    return strcmp(chosen_dir, page_dir) == 0;
+static bool system_page(int page) { return page == 0 || page == 9999; }
+
+const char* page_op_refusal(PageOp op, int current, int target, bool exists, const char** caption) {
+    const PageOpRule& r = kRules[op];
+    *caption = "Page Operation";
+    if (!r.on_system_page && system_page(current)) return "Cannot perform this operation\non pages 0,9999";
+    if (target < 0) return nullptr;
+    if (r.target_not_system && system_page(target)) return "Cannot perform this operation\nwith pages 0,9999";
+    if (r.target_must_exist && !exists) {
+        *caption = op == POP_OPEN ? "Invalid Page" : "Cannot find page:";
+        return "";
+    }
+    return nullptr;
 }
 
-static int ref_of_page(int page, PageRef* ref) {
-    ref->page = page;
-    snprintf(ref->name, sizeof ref->name, "PAGE%04d.BIN", page);
-    if (page_file_path(pages.dir, page, "BIN", ref->path, sizeof ref->path) != 0) return -1;
-    char found[300];
-    ref->exists = page_find_file(ref->path, found, sizeof found) == 0;
-    if (ref->exists) snprintf(ref->path, sizeof ref->path, "%s", found);
+// ---- files ----------------------------------------------------------------------
+
+static void page_path(int page, const char* ext, char* out, size_t cap) {
+    if (page_file_path(pages.dir, page, ext, out, cap) != 0) out[0] = 0;
+}
+
+static bool page_exists(int page, char* found, size_t cap) {
+    char want[300];
+    page_path(page, "BIN", want, sizeof want);
+    return want[0] && page_find_file(want, found, cap) == 0;
+}
+
+static void page_name(int page, char* out, size_t cap) { snprintf(out, cap, "PAGE%04d", page); }
+
+// korlw writes the text file of a saved page file; the operator hears of
+// it when it cannot start.
+static void regenerate_text(const char* path) {
+    if (page_start_korlw(path) == 0) return;
+    debug_printf("!! korlw not started for %s !!", path);
+    plat_message_box("Cannot start korlw: the page text file\nis not written. Install korlw next to vantor\nor on "
+                     "the PATH.",
+                     "Save Page", MB_OK | MB_ICONEXCLAMATION);
+}
+
+// A save with korlw started by the caller, so that its failure is shown.
+static int save_range(int range, int index, const char* path, unsigned opts) {
+    void (*saved)(const char*) = page_hooks.page_saved;
+    page_hooks.page_saved = nullptr;
+    int rc = page_save(range, index, path, opts);
+    page_hooks.page_saved = saved;
+    return rc;
+}
+
+int write_display_page(const char* path) {
+    char own[300];
+    int page = pages.slot[SLOT_DISPLAY].page;
+    if (!path) {
+        page_path(page, "BIN", own, sizeof own);
+        path = own;
+    }
+    if (save_range(SAVE_DISPLAY, 0, path, 0) != 0) {
+        char name[16];
+        page_name(page, name, sizeof name);
+        error_box("Cannot Save Current Page", name);
+        return -1;
+    }
+    regenerate_text(path);
     return 0;
 }
 
-static int current_page() { return pages.slot[SLOT_DISPLAY].page >= 0 ? pages.slot[SLOT_DISPLAY].page : startup.start_page; }
-
-// ---- the page dialog ----------------------------------------------------------------
-
-// The page dialog with the display lock held. 1 with the page, 0 when the
-// operator cancelled or the name is not a page of the page directory (said).
-static int choose_page(const char* title, bool must_exist, PageRef* ref) {
-    char proposed[300] = "";
-    page_file_path(pages.dir, current_page(), "BIN", proposed, sizeof proposed);
-    unsigned flags = must_exist ? (unsigned)FD_MUST_EXIST : (unsigned)FD_SAVE;
-    PlatFileDialog d{title, kPageFilter, 1, "bin", proposed, flags};
-    uint32_t lock = zyr.SystemFlags & SF_DISPLAY_LOCK;
-    zyr.SystemFlags |= SF_DISPLAY_LOCK;
-    char path[300];
-    int chosen = plat_file_dialog(&d, path, sizeof path);
-    zyr.SystemFlags = (zyr.SystemFlags & ~SF_DISPLAY_LOCK) | lock;
-    if (!chosen) return 0;
-    int page = page_number_of_path(path);
-    const char* base = strrchr(path, '/');
-    base = base ? base + 1 : path;
-    if (page < 0 || ref_of_page(page, ref) != 0) {
-        error_box("Invalid Page", base);
-        return 0;
+// The records of one page file appended to another; on a failure the
+// target is cut back to its old end.
+static int append_page_file(const char* from, const char* to) {
+    int in = page_file_open_read(from);
+    if (in < 0) return -1;
+    long old = -1;
+    if (FILE* f = fopen(to, "rb")) {
+        fseek(f, 0, SEEK_END);
+        old = ftell(f);
+        fclose(f);
     }
-    if (!same_directory(path)) {
-        error_box("Invalid Page", base, "Pages are kept in the page directory");
+    int out = zyr_fopen(to, "a", 2048);
+    int rc = out < 0 ? -1 : 0;
+    PageRecordBody body;
+    int tag;
+    while (rc == 0 && (tag = page_read_record(in, &body)) > 0)
+        if (page_write_record(out, tag, &body) < 0) rc = -1;
+    zyr_fclose(in);
+    if (out >= 0 && zyr_fclose(out) != 0) rc = -1;
+    if (rc != 0 && old >= 0 && truncate(to, old) != 0) debug_printf("!! %s could not be cut back !!", to);
+    return rc;
+}
+
+static void delete_page_files(int page) {
+    char path[300], found[300];
+    for (const char* ext : {"BIN", "TXT"}) {
+        page_path(page, ext, path, sizeof path);
+        if (path[0] && page_find_file(path, found, sizeof found) == 0) remove(found);
+    }
+}
+
+// ---- the page dialog --------------------------------------------------------------------
+
+static int choose_page(const char* title, char* path, int cap, int* page, bool must_exist) {
+    unsigned flags = must_exist ? (unsigned)FD_MUST_EXIST : 0u;
+    PlatFileDialog d{title, kPagesFilter, 1, "bin", nullptr, flags};
+    uint32_t held = zyr.SystemFlags & SF_DISPLAY_LOCK;
+    zyr.SystemFlags |= SF_DISPLAY_LOCK;
+    int ok = plat_file_dialog(&d, path, (size_t)cap);
+    zyr.SystemFlags = (zyr.SystemFlags & ~SF_DISPLAY_LOCK) | held;
+    if (!ok) return 0;
+    *page = page_number_of(path);
+    if (*page < 0) {
+        const char* base = strrchr(path, '/');
+        error_box("Invalid Page", base ? base + 1 : path);
         return 0;
     }
     return 1;
 }
 
-static void page_operation_box(const char* text) { plat_message_box(text, "Page Operation", MB_OK | MB_ICONEXCLAMATION); }
-
-static bool current_protected() {
-    int page = current_page();
-    if (page != 0 && page != 9999) return false;
-    page_operation_box("Cannot perform this operation\non pages 0,9999");
-    return true;
+static int choose_any_page(const char* title, char* path, int cap, int* page) {
+    return choose_page(title, path, cap, page, true);
 }
 
-static bool target_protected(const PageRef& ref) {
-    if (ref.page != 0 && ref.page != 9999) return false;
-    page_operation_box("Cannot perform this operation\nwith pages 0,9999");
-    return true;
+// ---- the operations ----------------------------------------------------------------------
+
+static int refuse(const char* text, const char* caption, int page) {
+    char name[32];
+    page_name(page, name, sizeof name);
+    if (text[0]) plat_message_box(text, caption, MB_OK | MB_ICONSTOP);
+    else error_box(caption, name);
+    return 1;
 }
 
-static bool missing(const PageRef& ref, const char* line1) {
-    if (ref.exists) return false;
-    error_box(line1, ref.name);
-    return true;
-}
-
-// ---- writing -----------------------------------------------------------------------
-
-static void show_page(int page) {
+static void open_page(int page) {
     eval_request_page(page);
-    char title[64];
-    snprintf(startup.start_page_name, sizeof startup.start_page_name, "PAGE%04d", page);
-    snprintf(title, sizeof title, "ZYR for Linux - vantor - PAGE%04d", page);
-    plat_set_title(title);
+    set_page_title(page);
+    canvas_invalidate();
 }
 
-static void korlw_after_write(const char* path) {
-    if (page_start_korlw(path) == 0) return;
-    char text[300];
-    snprintf(text, sizeof text, "%.*s.TXT", (int)(strlen(path) > 4 ? strlen(path) - 4 : 0), path);
-    const char* base = strrchr(text, '/');
-    error_box("Cannot start korlw to write", base ? base + 1 : text);
-}
-
-// Every page write ends here: korlw writes the page's text file.
-static void page_saved(const char* path) { korlw_after_write(path); }
-
-static long size_of(const char* path) {
-    struct stat st;
-    return stat(path, &st) == 0 ? (long)st.st_size : -1;
-}
-
-// Appends the bytes of page file `from` to page file `to` (made when it is
-// not there); a failure cuts `to` back to what it was. The loop time is held
-// at 10 ms while the file is written, as for every page write.
-static int append_page_file(const char* from, const char* to) {
-    uint32_t loop = zyr.loop_msecs;
-    if (page_hooks.set_loop_time) page_hooks.set_loop_time(10);
-    long old_size = size_of(to);
-    int in = open(from, O_RDONLY | O_CLOEXEC);
-    int out = in < 0 ? -1 : open(to, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    bool ok = in >= 0 && out >= 0;
-    char buf[8192];
-    for (ssize_t n; ok && (n = read(in, buf, sizeof buf)) != 0;) {
-        if (n < 0) {
-            ok = errno == EINTR;
-            continue;
-        }
-        ok = write(out, buf, (size_t)n) == n;
+// Writes the current page to target (a new page of the same ports).
+static int save_as(int current, int target, const char* path, bool rename) {
+    char name[16], text[160];
+    page_name(target, name, sizeof name);
+    if (target == current) {
+        snprintf(text, sizeof text, "Cannot perform the operation\non the same page\n%s", name);
+        plat_message_box(text, "Page Operation", MB_OK | MB_ICONSTOP);
+        return 1;
     }
-    if (out >= 0 && close(out) != 0) ok = false;
-    if (in >= 0) close(in);
-    if (!ok && out >= 0) {
-        if (old_size < 0 || truncate(to, old_size) != 0) remove(to);
+    char found[300];
+    if (page_exists(target, found, sizeof found)) {
+        snprintf(text, sizeof text, "Page %s already exists\nOverwrite Yes/No ?", name);
+        if (plat_message_box(text, "Save Page", MB_YESNO | MB_ICONQUESTION) != IDYES) return 1;
+        path = found;
     }
-    if (page_hooks.set_loop_time) page_hooks.set_loop_time(loop);
-    return ok ? 0 : -1;
+    if (save_range(SAVE_DISPLAY, 0, path, 0) != 0) {
+        error_box("Cannot 'Save as/Rename' Page", name);
+        return 1;
+    }
+    regenerate_text(path);
+    if (rename) delete_page_files(current);
+    pages.slot[SLOT_DISPLAY].page = target;
+    set_page_title(target);
+    return 0;
 }
 
-static void remove_page_files(int page) {
-    for (const char* ext : {"BIN", "TXT", "LST"}) {
-        char path[300], found[300];
-        if (page_file_path(pages.dir, page, ext, path, sizeof path) == 0 &&
-            page_find_file(path, found, sizeof found) == 0)
-            remove(found);
-    }
-}
-
-// ---- the operations -----------------------------------------------------------------
-
-static void op_open() {
-    PageRef ref;
-    if (!choose_page("Open Page", true, &ref)) return;
-    if (!ref.exists) {
-        error_box("Invalid Page", ref.name);
-        return;
-    }
-    if (page_change_question() != 0) return;
-    show_page(ref.page);
-}
-
-static void save_failed() {
-    char name[16];
-    snprintf(name, sizeof name, "PAGE%04d", current_page());
-    error_box("Cannot Save Current Page", name);
-}
-
-static void op_save() {
-    if (current_protected()) return;
-    if (page_save(SAVE_DISPLAY, 0, nullptr, 0) != 0) save_failed();
-}
-
-// Save as and Rename: the page is written under the new number, which
-// becomes the page shown; Rename then removes the old page's files.
-static void save_as(bool rename) {
-    if (current_protected()) return;
-    PageRef ref;
-    if (!choose_page(rename ? "Rename Page" : "Save Page As", false, &ref) || target_protected(ref)) return;
-    int old = current_page();
-    if (ref.page == old) {
-        char text[96];
-        snprintf(text, sizeof text, "Cannot perform the operation\non the same page\n%s", ref.name);
-        page_operation_box(text);
-        return;
-    }
-    if (ref.exists) {
-        char text[96];
-        snprintf(text, sizeof text, "Page %s already exists\nOverwrite Yes/No ?", ref.name);
-        if (plat_message_box(text, "Save Page", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    }
-    char target[300];
-    page_file_path(pages.dir, ref.page, "BIN", target, sizeof target);
-    if (ref.exists) snprintf(target, sizeof target, "%s", ref.path);
-    if (page_save(SAVE_DISPLAY, 0, target, 0) != 0) {
-        error_box("Cannot 'Save as/Rename' Page", ref.name);
-        return;
-    }
-    if (rename) remove_page_files(old);
-    show_page(ref.page);
-}
-
-static bool copy_warning() {
+static bool auto_save_warning() {
     return plat_message_box("Warning, the 'Copy/Append To' page will\nautomatically be saved.\n\nPress OK to continue.",
                             "Page Operation", MB_OKCANCEL | MB_ICONEXCLAMATION) == IDOK;
 }
 
-static void op_append_to() {
-    if (current_protected() || !copy_warning()) return;
-    if (page_change_question() != 0) return;
-    PageRef ref;
-    if (!choose_page("Append to Page", true, &ref) || target_protected(ref) || missing(ref, "Cannot find page:")) return;
-    PageRef own;
-    if (ref_of_page(current_page(), &own) != 0 || !own.exists) {
-        save_failed();
-        return;
-    }
-    if (ref.page == own.page) {
-        page_operation_box("Cannot perform the operation\non the same page");
-        return;
-    }
-    if (append_page_file(own.path, ref.path) != 0) {
-        error_box("Cannot append to page", ref.name);
-        return;
-    }
-    if (page_hooks.page_saved) page_hooks.page_saved(ref.path);
-    show_page(ref.page);
-}
-
-static void op_merge() {
-    if (current_protected()) return;
-    if (page_change_question() != 0) return;
-    PageRef ref;
-    if (!choose_page("Merge Page", true, &ref) || target_protected(ref) || missing(ref, "Cannot find page:")) return;
-    PageRef own;
-    if (ref_of_page(current_page(), &own) != 0) return;
-    if (ref.page == own.page) {
-        page_operation_box("Cannot perform the operation\non the same page");
-        return;
-    }
-    if (append_page_file(ref.path, own.path) != 0) {
-        error_box("Cannot append to page", own.name);
-        return;
-    }
-    if (page_hooks.page_saved) page_hooks.page_saved(own.path);
-    show_page(own.page);
-}
-
-static void op_delete() {
-    if (current_protected()) return;
-    int page = current_page();
-    char text[96];
-    snprintf(text, sizeof text, "Page PAGE%04d.BIN will be deleted\nDo you wish to continue ?", page);
-    if (plat_message_box(text, "Delete Page", MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES) return;
-    DeletePageLL(SLOT_DISPLAY);
-    pages.slot[SLOT_DISPLAY].page = page;
-    pages.slot[SLOT_DISPLAY].changed = 0;
-    remove_page_files(page);
-    if (page_hooks.repaint) page_hooks.repaint();
-}
-
-static void op_new_page() {
-    PageRef ref;
-    if (!choose_page("Create New Page", false, &ref)) return;
-    if (ref.exists) {
-        char text[96];
-        snprintf(text, sizeof text, "Page %s already exists.\nNo action taken", ref.name);
-        plat_message_box(text, "Create New Page", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    if (target_protected(ref)) return;
-    if (page_change_question() != 0) return;
-    int f = open(ref.path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (f < 0 || close(f) != 0) {
-        error_box("Cannot create new page", ref.name);
-        return;
-    }
-    show_page(ref.page);
-}
-
-int page_copy_port_to(int index) {
-    PortHead* p = page_port(index);
-    if (!p || current_protected() || !copy_warning()) return 1;
-    char title[64];
-    snprintf(title, sizeof title, "Copy '%.24s' To Page", p->rec->mnemonic);
-    PageRef ref;
-    if (!choose_page(title, false, &ref) || target_protected(ref)) return 1;
-    if (ref.page == current_page()) {
-        page_operation_box("Cannot perform the operation\non the same page");
-        return 1;
-    }
-    if (!ref.exists) {
-        char text[96];
-        snprintf(text, sizeof text, "Page %s doesn't exist\nDo you wish to create it ?", ref.name);
+static int copy_to(int index, int target, bool exists, const char* path) {
+    char name[16], text[120];
+    page_name(target, name, sizeof name);
+    if (!auto_save_warning()) return 1;
+    if (!exists) {
+        snprintf(text, sizeof text, "Page %s doesn't exist\nDo you wish to create it ?", name);
         if (plat_message_box(text, "Copy Parameter to Page", MB_YESNO | MB_ICONQUESTION) != IDYES) return 1;
     }
-    if (page_save(SAVE_PORT, index, ref.path, ref.exists ? (unsigned)SAVE_APPEND : 0u) != 0) {
-        error_box(ref.exists ? "Cannot append to page" : "Cannot create new page", ref.name);
+    if (save_range(SAVE_PORT, index, path, exists ? (unsigned)SAVE_APPEND : 0u) != 0) {
+        error_box("Cannot append to page", name);
         return 1;
     }
+    regenerate_text(path);
     return 0;
 }
 
-// ---- wiring ------------------------------------------------------------------------
+static int delete_page(int current) {
+    char name[16], text[120];
+    page_name(current, name, sizeof name);
+    snprintf(text, sizeof text, "Page %s will be deleted\nDo you wish to continue ?", name);
+    if (plat_message_box(text, "Delete Page", MB_YESNOCANCEL | MB_ICONQUESTION) != IDYES) return 1;
+    DeletePageLL(SLOT_DISPLAY);
+    pages.slot[SLOT_DISPLAY].page = current;
+    pages.slot[SLOT_DISPLAY].changed = 0;
+    delete_page_files(current);
+    canvas_invalidate();
+    return 0;
+}
+
+static int new_page(int target, bool exists, const char* path) {
+    char name[16], text[120];
+    page_name(target, name, sizeof name);
+    if (exists) {
+        snprintf(text, sizeof text, "Page %s already exists.\nNo action taken", name);
+        plat_message_box(text, "Create New Page", MB_OK | MB_ICONSTOP);
+        return 1;
+    }
+    int f = zyr_fopen(path, "w", 0);
+    if (f < 0 || zyr_fclose(f) != 0) {
+        error_box("Cannot create new page", name);
+        return 1;
+    }
+    open_page(target);
+    return 0;
+}
+
+int page_operation(PageOp op, int port_index) {
+    if (op < 0 || op >= POP_COUNT) return 1;
+    const PageOpRule& r = kRules[op];
+    int current = pages.slot[SLOT_DISPLAY].page;
+    const char* caption;
+    if (const char* no = page_op_refusal(op, current, -1, false, &caption)) return refuse(no, caption, current);
+    if (op == POP_SAVE) return write_display_page(nullptr) == 0 ? 0 : 1;
+    if (op == POP_DELETE) return delete_page(current);
+    char title[200], path[300], found[300];
+    const char* mnemonic = port_index >= 0 && page_port(port_index) ? page_port(port_index)->rec->mnemonic : "";
+    snprintf(title, sizeof title, r.menu_title, mnemonic);
+    int target = -1;
+    if (!choose_page(title, path, (int)sizeof path, &target, r.target_must_exist)) return 1;
+    bool exists = page_exists(target, found, sizeof found);
+    if (const char* no = page_op_refusal(op, current, target, exists, &caption)) return refuse(no, caption, target);
+    // Page files live in the page directory, whichever directory the
+    // dialog was in.
+    if (exists) snprintf(path, sizeof path, "%s", found);
+    else page_path(target, "BIN", path, sizeof path);
+    if (r.change_question && page_change_question() != 0) return 1;
+    switch (op) {
+    case POP_OPEN: open_page(target); return 0;
+    case POP_SAVE_AS: return save_as(current, target, path, false);
+    case POP_RENAME: return save_as(current, target, path, true);
+    case POP_COPY_TO: return copy_to(port_index, target, exists, path);
+    case POP_APPEND:
+        if (!auto_save_warning()) return 1;
+        if (save_range(SAVE_DISPLAY, 0, path, SAVE_APPEND) != 0) return refuse("", "Cannot append to page", target);
+        regenerate_text(path);
+        open_page(target);
+        return 0;
+    case POP_MERGE: {
+        char own[300];
+        page_path(current, "BIN", own, sizeof own);
+        if (!page_exists(current, own, sizeof own)) page_path(current, "BIN", own, sizeof own);
+        if (append_page_file(path, own) != 0) return refuse("", "Cannot find page:", target);
+        regenerate_text(own);
+        pages.slot[SLOT_DISPLAY].changed = 0;
+        open_page(current);
+        return 0;
+    }
+    case POP_NEW: return new_page(target, exists, path);
+    default: return 1;
+    }
+}
+
+// ---- commands ---------------------------------------------------------------------------
 
 struct PageCommand {
     int id;
-    void (*run)();
+    PageOp op;
 };
 static const PageCommand kPageCommands[] = {
-    {CMD_PAGE_OPEN, op_open},       {CMD_PAGE_SAVE, op_save},        {CMD_PAGE_SAVE_AS, [] { save_as(false); }},
-    {CMD_PAGE_APPEND_TO, op_append_to}, {CMD_PAGE_NEW, op_new_page}, {CMD_PAGE_MERGE, op_merge},
-    {CMD_PAGE_DELETE, op_delete},   {CMD_PAGE_RENAME, [] { save_as(true); }},
+    {CMD_DISPLAY_OPEN, POP_OPEN}, {207, POP_SAVE},   {208, POP_SAVE_AS}, {209, POP_APPEND},
+    {216, POP_MERGE},             {218, POP_RENAME}, {217, POP_DELETE},  {CMD_NEW_PAGE, POP_NEW},
 };
 
-void page_operation(int id) {
+static void page_command(int id) {
     for (const PageCommand& c : kPageCommands)
-        if (c.id == id) return c.run();
+        if (c.id == id) page_operation(c.op);
 }
 
+static void copy_to_hook(int index) { page_operation(POP_COPY_TO, index); }
+
 void pageops_register() {
-    for (const PageCommand& c : kPageCommands) command_register(c.id, page_operation);
-    page_hooks.page_saved = page_saved;
+    for (const PageCommand& c : kPageCommands) command_register(c.id, page_command);
+    portedit_hooks.copy_to_page = copy_to_hook;
+    portedit_hooks.choose_page = choose_any_page;
+    portedit_hooks.delete_page_files = delete_page_files;
 }

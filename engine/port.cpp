@@ -285,9 +285,14 @@ static int record_slots_hook(RecordSlots* rs) {
     return 0;
 }
 
-// A failure to start korlw is ignored: the binary page is saved, only its
-// text is not regenerated.
-static void start_korlw_hook(const char* path) { page_start_korlw(path); }
+// A failure to start korlw does not fail the save: the binary page is
+// saved, only its text is not regenerated, which the debug log and the
+// message line say.
+static void start_korlw_hook(const char* path) {
+    if (page_start_korlw(path) == 0) return;
+    debug_printf("!! korlw not started for %s !!", path);
+    zyr_message("korlw not found: the page text file is not written", MSG_TIME);
+}
 
 static int warning_box_hook(const char* text, const char* caption) {
     return plat_message_box(text, caption, MB_OK | MB_ICONEXCLAMATION);

@@ -1,7 +1,9 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
 #include "display/pageops.h"
+#include "display/portedit.h"
 #include "display/print.h"
+#include "display/sysdlg.h"
 #include "display/screen.h"
 #include "display/serialdlg.h"
 #include "display/settings.h"
@@ -20,7 +22,9 @@ int main(int argc, char** argv) {
     display_register();
     settings_register();
     print_register();
+    portedit_register();
     pageops_register();
+    sysdlg_register();
     serial_register();      // after the settings: it wraps their page 0 gathering
     serialdlg_register();
     WindowProcs procs = {};

@@ -31,12 +31,12 @@ sleep 1
 xdotool windowfocus --sync "$main" key alt+d
 sleep 0.3
 xdotool key a
-id=$(wait_window "^Save Page As$") || fail "no Save Page As dialog"
+id=$(wait_window "^Save Page as$") || fail "no Save Page as dialog"
 sleep 0.5
 xdotool windowfocus --sync "$id" key ctrl+a
 xdotool type "$work/PAGE0011.BIN"
 xdotool key Return
-wait_gone "^Save Page As$" || fail "the page dialog stayed open"
+wait_gone "^Save Page as$" || fail "the page dialog stayed open"
 for _ in $(seq 100); do [ -s PAGE0011.TXT ] && break; sleep 0.1; done
 [ -s PAGE0011.BIN ] || fail "no PAGE0011.BIN"
 [ -s PAGE0011.TXT ] || fail "korlw wrote no PAGE0011.TXT"

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QWidget>
 
@@ -22,7 +23,10 @@ bool* g_full_paint;
 QPainter* g_painter;
 QFont g_font;
 int g_cell_w = 8, g_cell_h = 16, g_ascent = 12;
-QRect g_dirty;  // what was drawn since the window last showed the image
+// What was drawn since the window last showed the image. A region, not one
+// bounding rectangle: a value at the top and a plot point at the bottom
+// must not make the window copy everything between them.
+QRegion g_dirty;
 
 // The pen and the brush of the painter, made and deleted through the pool's
 // counted functions. A slot keeps its object while the colour stays.
@@ -151,7 +155,7 @@ void canvas_set_size(int w, int h) {
 // values costs a few small rectangles, not the whole page.
 void canvas_update() {
     if (g_widget && !g_dirty.isEmpty()) g_widget->update(g_dirty);
-    g_dirty = QRect();
+    g_dirty = QRegion();
 }
 
 void canvas_invalidate() {
@@ -192,7 +196,7 @@ static void draw_box_char(const BoxChar& b, int x, int y) {
 
 void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len) {
     if (!g_painter) return;
-    g_dirty |= QRect(x, y, len * g_cell_w, g_cell_h);
+    g_dirty += QRect(x, y, len * g_cell_w, g_cell_h);
     g_painter->fillRect(x, y, len * g_cell_w, g_cell_h, use_brush(bg));
     use_pen(fg);
     // Runs of ordinary characters are drawn whole; the letter spacing keeps
@@ -209,20 +213,20 @@ void canvas_text(int x, int y, PlatRgb bg, PlatRgb fg, const char* text, int len
 
 void canvas_fill(int x, int y, int w, int h, PlatRgb c) {
     if (!g_painter) return;
-    g_dirty |= QRect(x, y, w, h);
+    g_dirty += QRect(x, y, w, h);
     g_painter->fillRect(x, y, w, h, use_brush(c));
 }
 
 void canvas_line(int x0, int y0, int x1, int y1, PlatRgb c) {
     if (!g_painter) return;
-    g_dirty |= QRect(QPoint(std::min(x0, x1), std::min(y0, y1)), QPoint(std::max(x0, x1), std::max(y0, y1)));
+    g_dirty += QRect(QPoint(std::min(x0, x1), std::min(y0, y1)), QPoint(std::max(x0, x1), std::max(y0, y1)));
     use_pen(c);
     g_painter->drawLine(x0, y0, x1, y1);
 }
 
 void canvas_point(int x, int y, PlatRgb c) {
     if (!g_painter) return;
-    g_dirty |= QRect(x, y, 1, 1);
+    g_dirty += QRect(x, y, 1, 1);
     use_pen(c);
     g_painter->drawPoint(x, y);
 }
