@@ -1,11 +1,13 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
+#include "display/netcmds.h"
 #include "display/print.h"
 #include "display/screen.h"
 #include "display/serialdlg.h"
 #include "display/settings.h"
 #include "engine/evaluate.h"
 #include "engine/input.h"
+#include "engine/network.h"
 #include "engine/port.h"
 #include "engine/serial.h"
 #include "engine/startup.h"
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
     print_register();
     serial_register();      // after the settings: it wraps their page 0 gathering
     serialdlg_register();
+    network_register();     // after the serial driver: it chains the byte services
+    netcmds_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;
