@@ -25,18 +25,15 @@ constexpr uint32_t kSavedSysFlags = 0x1 | 0x2 | 0x40 | 0x80 | 0x100000 | 0x20000
 constexpr uint32_t kSavedIoFlags = 0x40 | 0x80 | 0x100 | 0x200 | 0x400 | IO_BACKUP | 0x4000;
 
 static char g_startup_dir[261];
-static NetSettings g_saved_net;
 
 void settings_reset() {
     g_startup_dir[0] = 0;
-    g_saved_net = net_settings;
+    net_mark_saved();
 }
 
 const char* startup_directory() { return g_startup_dir; }
 
-void settings_mark_saved_network() { g_saved_net = net_settings; }
-
-static bool network_changed() { return memcmp(&g_saved_net, &net_settings, sizeof net_settings) != 0; }
+void settings_mark_saved_network() { net_mark_saved(); }
 
 // ---- gathering and applying ----------------------------------------------------
 
@@ -46,6 +43,9 @@ static void gather_network(NetEntry* in, NetEntry* out) {
     in->tcpportno = out->tcpportno = net_settings.tcp_port;
     in->udpportno = out->udpportno = net_settings.udp_port;
     snprintf(in->host, sizeof in->host, "%.*s", (int)sizeof in->host - 1, net_settings.server);
+    snprintf(out->host, sizeof out->host, "%.*s", (int)sizeof out->host - 1, net_settings.udp_host);
+    in->protocol = net_settings.in_protocol;
+    out->protocol = net_settings.out_protocol;
 }
 
 static void gather_system(SystemRecord* rec) {
@@ -72,7 +72,7 @@ void settings_register() {
     page_hooks.apply_files = apply_files;
     page_hooks.gather_system = gather_system;
     page_hooks.apply_display = grid_apply_display;
-    g_saved_net = net_settings;
+    net_mark_saved();
 }
 
 // ---- saving -------------------------------------------------------------------------
@@ -93,7 +93,7 @@ static bool save_one(int range, int page, char* path, const char* error_line) {
 }
 
 int settings_save(bool at_exit) {
-    if (network_changed()) page_mark_changed(SLOT_SYSTEM);
+    if (net_settings_changed()) page_mark_changed(SLOT_SYSTEM);
     bool sys = pages.slot[SLOT_SYSTEM].changed != 0;
     bool params = pages.slot[SLOT_SYSPARAMS].changed != 0;
     if (!sys && !params && at_exit) return IDNO;
@@ -105,7 +105,7 @@ int settings_save(bool at_exit) {
         if (at_exit) {
             pages.slot[SLOT_SYSTEM].changed = 0;
             pages.slot[SLOT_SYSPARAMS].changed = 0;
-            net_settings = g_saved_net;
+            net_settings = net_saved;
         }
         return IDNO;
     }
@@ -114,7 +114,7 @@ int settings_save(bool at_exit) {
     // From the menu an unchanged page 0 is written too: the operator asked.
     if ((sys || !at_exit) && save_one(SAVE_SETTINGS, 0, path, "in PAGE0000.BIN.")) {
         pages.slot[SLOT_SYSTEM].changed = 0;
-        g_saved_net = net_settings;
+        net_mark_saved();
     }
     if (params && save_one(SAVE_SYSPARAMS, 9999, path, "in PAGE9999.BIN.")) pages.slot[SLOT_SYSPARAMS].changed = 0;
     QOBfree(path);

@@ -1,5 +1,6 @@
 // vantor: receives, decodes, displays and records telemetry.
 #include "display/commands.h"
+#include "display/netcmds.h"
 #include "display/pageops.h"
 #include "display/portedit.h"
 #include "display/print.h"
@@ -9,6 +10,7 @@
 #include "display/settings.h"
 #include "engine/evaluate.h"
 #include "engine/input.h"
+#include "engine/network.h"
 #include "engine/port.h"
 #include "engine/serial.h"
 #include "engine/startup.h"
@@ -27,6 +29,8 @@ int main(int argc, char** argv) {
     sysdlg_register();
     serial_register();      // after the settings: it wraps their page 0 gathering
     serialdlg_register();
+    network_register();     // after the serial driver: it chains the byte services
+    netcmds_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;
