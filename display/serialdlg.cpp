@@ -274,6 +274,8 @@ static const DlgControl kSerialForm[] = {
     {DLG_COMBO, "&Parity:", offsetof(SerialForm, parity), SERIAL_DLG_TEXT - 1, 0},
     {DLG_CHECK, "&In", offsetof(SerialForm, in), 0, 0},
     {DLG_CHECK, "&Out", offsetof(SerialForm, out), 0, 0},
+    {DLG_BUTTON, "OK", 0, IDOK, DLG_DEFAULT},
+    {DLG_BUTTON, "Cancel", 0, IDCANCEL, 0},
 };
 
 static void list_from(DlgList* l, const char* const* items, int count, const char* text) {

@@ -33,7 +33,10 @@ static const char* const kFixedPrompts[] = {
 };
 static_assert(std::size(kFixedPrompts) == PROMPT_COUNT - PROMPT_FIXED_FIRST);
 
-void steps_reset() { memset(&steps, 0, sizeof steps); }
+void steps_reset() {
+    memset(&steps, 0, sizeof steps);
+    steps_extra_lookup = nullptr;
+}
 
 void steps_clear_command() { memset(&steps, 0, sizeof steps); }
 
@@ -120,8 +123,11 @@ void publish_words() {
 
 // The modules whose steps the machine runs, each answering for its own
 // step numbers.
-using StepLookup = int (*)(int id, int* result);
-static const StepLookup kStepModules[] = {switch_step, filecmd_step};
+StepLookup steps_extra_lookup;
+
+static int extra_step(int id, int* result) { return steps_extra_lookup ? steps_extra_lookup(id, result) : 0; }
+
+static const StepLookup kStepModules[] = {switch_step, filecmd_step, extra_step};
 
 int step_run(int id) {
     int result = 0;

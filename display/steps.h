@@ -50,6 +50,11 @@ void prompt_padded(int sel, char* out, size_t cap);
 void prompt_set(int n, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void prompt_clear();
 
+// The steps of a later module: 1 with the step's result in *result when
+// id is one of its steps (null: none).
+using StepLookup = int (*)(int id, int* result);
+extern StepLookup steps_extra_lookup;
+
 // Runs step id with the entry as it stands: 0 finished (state cleared or a
 // new step named), non-zero when the step refuses (it stays current).
 int step_run(int id);

@@ -269,7 +269,9 @@ int switch_step(int id, int* result) {
 
 int switch_command(int command) {
     const SwitchRow* r = switch_row(command);
-    return r ? flags_dialog(r->title, r->open_step, r->answer_step) : 0;
+    int changed = r ? flags_dialog(r->title, r->open_step, r->answer_step) : 0;
+    if (r && switch_hooks.after_switch) switch_hooks.after_switch(command);
+    return changed;
 }
 
 int value_command(int command) {

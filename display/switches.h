@@ -54,6 +54,7 @@ struct SwitchHooks {
     void (*clear_plots)();            // the page's plots cleared
     void (*serial_reopen_all)();      // after a serial buffer size change
     bool (*serial_open)();            // a serial port is open for I/O
+    void (*after_switch)(int command);  // an on/off dialog has closed
 };
 extern SwitchHooks switch_hooks;
 

@@ -640,21 +640,6 @@ static void byte_services() {
     }
 }
 
-static void (*g_next_packet_outputs)();
-
-// The raw echo of accepted packets to the network output: a packet goes
-// into the output ring whole or not at all (counted), so that no client
-// gets a cut packet from the ring.
-static void packet_outputs() {
-    if (g_next_packet_outputs) g_next_packet_outputs();
-    if (!(zyr.SystemFlags & SF_ECHO) || !(zyr.IoFlags & IO_NET_OUT) || !net.out_ring) return;
-    if (net.out_size - 1 - net_out_fill() < (uint32_t)pkt.len) {
-        zyr_stat(ST_NET_OUT_REFUSED) += (uint32_t)pkt.len;
-        return;
-    }
-    net_put(pkt.buf, pkt.len);
-}
-
 static int byte_source_read(void*) { return net_get_byte(); }
 static int byte_source_take(void*, uint8_t* dst, int n) { return net_get_bytes(dst, n); }
 
@@ -677,10 +662,6 @@ void network_register() {
         g_next_byte_services = cycle_hooks.byte_services;
         cycle_hooks.byte_services = byte_services;
     }
-    if (cycle_hooks.packet_outputs != packet_outputs) {
-        g_next_packet_outputs = cycle_hooks.packet_outputs;
-        cycle_hooks.packet_outputs = packet_outputs;
-    }
     ByteSource src{};
     src.read_byte = byte_source_read;
     src.take = byte_source_take;
@@ -698,6 +679,5 @@ void network_reset() {
     net.in_fd = -1;
     net_hooks = NetHooks{};
     g_next_byte_services = nullptr;
-    g_next_packet_outputs = nullptr;
     sock_table_emptied = nullptr;
 }

@@ -341,6 +341,40 @@ TEST_F(Net, SmallAmountsWaitFiftyMilliseconds) {
     EXPECT_EQ(recv_some(c, 3), "abc");
 }
 
+TEST_F(Net, GarbageClientsAndAResetServerKeepTheProgramRunning) {
+    // A client of the server that sends garbage: its bytes are dropped,
+    // never input; one that disconnects at once is closed.
+    ASSERT_EQ(net_start_server(), 0);
+    int g = keep(client_of(net_settings.tcp_port));
+    ready(QOBSOCKET_LISTEN_MSG, FDW_READ);
+    int quick = client_of(net_settings.tcp_port);
+    ready(QOBSOCKET_LISTEN_MSG, FDW_READ);
+    close(quick);
+    ASSERT_EQ(send(g, "garbage", 7, 0), 7);
+    usleep(20000);
+    for (int i = 0; i < 2; i++) fake_ui_fd_ready(nth_qob_socket(QOBSOCKET_CLIENT, i)->fd, FDW_READ);
+    EXPECT_EQ(zyr_stat(ST_NET_DISCARDED), 7u);
+    EXPECT_EQ(net_client_count(), 1);
+    EXPECT_NE(read_file("debugmsg").find("disconnected"), std::string::npos);
+    // A server connection that the peer resets: the error path offers the
+    // reconnection.
+    net_stop_server();
+    int l2 = keep(listener(net_settings.tcp_port));
+    if (l2 < 0) GTEST_SKIP() << "port taken";
+    ASSERT_EQ(net_connect_server("127.0.0.1"), 0);
+    int peer = accept(l2, nullptr, nullptr);
+    ready(QOBSOCKET_SERVER, FDW_WRITE);
+    linger hard{1, 0};
+    setsockopt(peer, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    close(peer);   // RST
+    usleep(20000);
+    fake_ui_answer(IDNO);
+    ready(QOBSOCKET_SERVER, FDW_READ);
+    EXPECT_TRUE(box_shown("Network Server Service", "Do you wish to reconnect to server>\n127.0.0.1"));
+    EXPECT_NE(read_file("debugmsg").find("now disconnecting from remote server <127.0.0.1>"), std::string::npos);
+    EXPECT_EQ(count_qob_sockets(QOBSOCKET_SERVER), 0);
+}
+
 // ---- UDP -------------------------------------------------------------------------------------
 
 TEST_F(Net, DatagramsReachTheRingAndLongOnesAreCounted) {

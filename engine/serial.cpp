@@ -576,7 +576,6 @@ static void gather_system(SystemRecord* rec) {
 // ---- wiring ----------------------------------------------------------------------
 
 static void (*g_next_byte_services)();
-static void (*g_next_packet_outputs)();
 
 // Every pass: the receiver, the transmitter, the status line; then the
 // services registered before (the network's, when it is there).
@@ -585,20 +584,6 @@ static void byte_services() {
     if (zyr.IoFlags & IO_SERIAL_OUT) serial_output_service();
     serial_status_update();
     if (g_next_byte_services) g_next_byte_services();
-}
-
-// The raw echo of accepted packets on the serial path (network output,
-// when on, takes the echo instead).
-static void packet_outputs() {
-    if (g_next_packet_outputs) g_next_packet_outputs();
-    if (!(zyr.SystemFlags & SF_ECHO) || (zyr.IoFlags & IO_NET_OUT) || !(zyr.IoFlags & IO_SERIAL_OUT)) return;
-    // A packet goes out whole or not at all: a cut packet would cost the
-    // receiver its sync. A refused one is counted.
-    if (serial.r.out_ring && serial.r.out_size - 1 - serial_out_fill() < (uint32_t)pkt.len) {
-        zyr_stat(ST_SER_OUT_REFUSED) += (uint32_t)pkt.len;
-        return;
-    }
-    serial_put(pkt.buf, pkt.len);
 }
 
 static int byte_source_read(void*) { return serial_get_byte(); }
@@ -634,10 +619,6 @@ void serial_register() {
         g_next_byte_services = cycle_hooks.byte_services;
         cycle_hooks.byte_services = byte_services;
     }
-    if (cycle_hooks.packet_outputs != packet_outputs) {
-        g_next_packet_outputs = cycle_hooks.packet_outputs;
-        cycle_hooks.packet_outputs = packet_outputs;
-    }
     ByteSource src{};
     src.read_byte = byte_source_read;
     src.take = byte_source_take;
@@ -669,7 +650,6 @@ void serial_reset() {
     serial_hooks = SerialHooks{};
     serial_quiet = false;
     g_next_byte_services = nullptr;
-    g_next_packet_outputs = nullptr;
     g_next_gather = nullptr;
     serial_defaults();
 }

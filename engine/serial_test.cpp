@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/page.h"
+#include "engine/echo.h"
 #include "engine/input.h"
 #include "tests/engine_support.h"
 #include "tests/packet_support.h"
@@ -604,14 +605,20 @@ TEST_F(Serial, PageEntries) {
 
 TEST_F(Serial, EchoPutsWholePacketsOrCountsThem) {
     serial_register();
+    echo_reset();
+    echo_register();
     setup_test_description();
     ASSERT_EQ(open_out(1, 1024), 0);
     zyr.SystemFlags |= SF_ECHO;
     std::vector<uint8_t> p = test_packet(1);
     memcpy(pkt.buf, p.data(), 64);
     pkt.len = 64;
-    for (int i = 0; i < 15; i++) cycle_hooks.packet_outputs();
+    for (int i = 0; i < 15; i++) {
+        echo.marked = true;
+        cycle_hooks.packet_outputs();
+    }
     EXPECT_EQ(serial_out_fill(), 960u);
+    echo.marked = true;
     cycle_hooks.packet_outputs();   // 63 bytes left: the packet is refused whole
     EXPECT_EQ(serial_out_fill(), 960u);
     EXPECT_EQ(zyr_stat(ST_SER_OUT_REFUSED), 64u);

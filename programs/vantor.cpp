@@ -3,12 +3,14 @@
 #include "display/netcmds.h"
 #include "display/pageops.h"
 #include "display/portedit.h"
+#include "display/tccmds.h"
 #include "display/print.h"
 #include "display/sysdlg.h"
 #include "display/screen.h"
 #include "display/serialdlg.h"
 #include "display/settings.h"
 #include "engine/evaluate.h"
+#include "engine/echo.h"
 #include "engine/input.h"
 #include "engine/network.h"
 #include "engine/port.h"
@@ -31,6 +33,8 @@ int main(int argc, char** argv) {
     serialdlg_register();
     network_register();     // after the serial driver: it chains the byte services
     netcmds_register();
+    echo_register();        // after the drivers: it wraps the record files' output stage
+    tccmds_register();
     WindowProcs procs = {};
     procs.title = "ZYR for Linux - vantor";
     procs.create = wnd_create;
