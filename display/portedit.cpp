@@ -159,16 +159,20 @@ void parameter_options(int index) {
     delete_lock = held;
 }
 
-// The mnemonics of the display page, for the lists that pick one.
-static int page_mnemonics(std::vector<const char*>* names, std::vector<int>* indexes) {
-    const PageSlot& s = pages.slot[SLOT_DISPLAY];
+int slot_mnemonics(int slot, bool (*keep)(const ZyrPort*), std::vector<const char*>* names,
+                   std::vector<int>* indexes) {
+    const PageSlot& s = pages.slot[slot];
     for (int i = s.count ? s.first : 0; s.count && i <= s.last && (int)names->size() < DLG_LIST_MAX; i++) {
-        ZyrPort* p = display_port(i);
-        if (!p || !mnemonic_of(p)[0]) continue;
+        ZyrPort* p = page_slot_port(slot, i) ? zyr_port(i) : nullptr;
+        if (!p || !mnemonic_of(p)[0] || (keep && !keep(p))) continue;
         names->push_back(mnemonic_of(p));
         indexes->push_back(i);
     }
     return (int)names->size();
+}
+
+static int page_mnemonics(std::vector<const char*>* names, std::vector<int>* indexes) {
+    return slot_mnemonics(SLOT_DISPLAY, nullptr, names, indexes);
 }
 
 void parameter_command(int) {

@@ -14,13 +14,8 @@
 class PortEdit : public ::testing::Test {
 protected:
     void SetUp() override {
-        vport_reset();
-        grid_reset();
-        eval_setup();
-        fake_canvas_reset();
-        grid_init(0, 0);
-        ASSERT_EQ(grid_alloc_shadow(), 0);
-        display_ports_register();
+        reset_display_page();
+        ASSERT_NE(grid.shadow, nullptr);
         portedit_reset();
         char tmpl[] = "/tmp/zyr-portedit.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);

@@ -28,18 +28,6 @@
 
 static int box(const char* text, const char* caption, unsigned flags) { return plat_message_box(text, caption, flags); }
 
-// The ports of a slot as the lists show them, with a filter.
-static void ports_where(int slot, bool (*keep)(const ZyrPort*), std::vector<const char*>* names,
-                        std::vector<int>* indexes) {
-    const PageSlot& s = pages.slot[slot];
-    for (int i = s.count ? s.first : 0; s.count && i <= s.last && (int)names->size() < DLG_LIST_MAX; i++) {
-        ZyrPort* p = page_slot_port(slot, i) ? zyr_port(i) : nullptr;
-        if (!p || !p->h.rec->mnemonic[0] || (keep && !keep(p))) continue;
-        names->push_back(p->h.rec->mnemonic);
-        indexes->push_back(i);
-    }
-}
-
 // ---- window colours (syscolors) --------------------------------------------------
 
 struct ColourValues {
@@ -93,7 +81,7 @@ enum : int { BTN_ALARMS = 1101, BTN_RECORDING = 1102, BTN_FILTER = 1103, BTN_VAR
 static std::string first_ten(const char* heading, bool (*keep)(const ZyrPort*)) {
     std::vector<const char*> names;
     std::vector<int> idx;
-    for (int slot : {SLOT_DISPLAY, SLOT_SYSPARAMS, SLOT_SYSTEM}) ports_where(slot, keep, &names, &idx);
+    for (int slot : {SLOT_DISPLAY, SLOT_SYSPARAMS, SLOT_SYSTEM}) slot_mnemonics(slot, keep, &names, &idx);
     if (names.empty()) return "";
     std::string s = heading;
     for (size_t i = 0; i < names.size() && i < 10; i++) s += std::string(names[i]) + "\n";
@@ -196,7 +184,7 @@ void filter_command(int) {
     }
     std::vector<const char*> names;
     std::vector<int> idx;
-    ports_where(SLOT_DISPLAY, numeric_port, &names, &idx);
+    slot_mnemonics(SLOT_DISPLAY, numeric_port, &names, &idx);
     if (names.empty()) return;
     int k = mnemonic_select("Packet Filter Parameter", names.data(), (int)names.size(), 0);
     if (k < 0) return;
@@ -372,8 +360,8 @@ static bool choose_length_port() {
         return false;
     std::vector<const char*> names;
     std::vector<int> idx;
-    ports_where(SLOT_DISPLAY, length_candidate, &names, &idx);
-    ports_where(SLOT_SYSPARAMS, length_candidate, &names, &idx);
+    slot_mnemonics(SLOT_DISPLAY, length_candidate, &names, &idx);
+    slot_mnemonics(SLOT_SYSPARAMS, length_candidate, &names, &idx);
     if (names.empty()) return false;
     int k = mnemonic_select("Variable Pkt Length Parm.", names.data(), (int)names.size(), 0);
     if (k < 0) return false;
