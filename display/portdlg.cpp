@@ -17,6 +17,7 @@
 #include "display/editchecks.h"
 #include "display/portedit.h"
 #include "display/steps.h"
+#include "display/sysdlg.h"
 #include "engine/port.h"
 #include "platform/ui.h"
 
@@ -268,6 +269,7 @@ static const DlgControl kVPortControls[] = {
     {DLG_GROUP, "Commutation", 0, 0, 0},
     {DLG_EDIT, "Coun&t", VF(v.count), 11, 0},
     {DLG_EDIT, "Incr&ement", VF(v.incr), 11, DLG_SAME_ROW},
+    {DLG_BUTTON, "Sub-com", 0, BTN_SUBCOM, DLG_SAME_ROW},
     {DLG_GROUP, nullptr, 0, 0, 0},
     {DLG_EDIT, "&Mnemonic", VF(v.mnemonic), 80, 0},
     {DLG_EDIT, "T&itle", VF(v.title), 80, 0},
@@ -362,6 +364,10 @@ static int vport_button(void* values, int id, DlgErrors*) {
         else create_plot(f);
         return DLG_STAY;
     }
+    if (id == BTN_SUBCOM) {
+        subcom_dialog(f->index, f->rec);
+        return DLG_STAY;
+    }
     if (id == BTN_FUNCTION) {
         int disp = dt_classify(f->v.format[0] ? f->v.format : f->v.datatype);
         if (f->rec->port_flags & PF_CALIB) calibration_dialog(f->rec, disp);
@@ -372,6 +378,10 @@ static int vport_button(void* values, int id, DlgErrors*) {
     VPortContext c{view_length(f->v.view.selected < 0 ? 0 : f->v.view.selected),
                    in_plot(f->index, f->rec), zyr.loop_msecs};
     if (f->v.view.selected == SYSPARAM_FREE_DISK) c.view_length = 4;
+    PortHead* prev = page_port(f->index - 1);
+    PortHead* next = page_port(f->index + 1);
+    if ((f->rec->port_flags & PF_PLOT) && prev && (prev->flags & RT_XPORT)) c.x_view = prev->rec->view;
+    if (x_of_plot(f->index) && next) c.y_view = next->rec->view;
     DlgErrors e{};
     if (vport_settings_check(&f->v, c, &e) == 0) return DLG_CLOSE;
     field_error_box(&kVPortForm, "!! INVALID View-port Settings !!", &e);

@@ -292,6 +292,7 @@ int parameter_settings(int index) {
         return yi < 0 ? -1 : 0;
     }
     int rc = page_replace_port(index, &rec);
+    page_link_subcom_tags(SLOT_DISPLAY);
     page_edited();
     return rc;
 }

@@ -25,6 +25,7 @@ enum : int {
     BTN_OFF = 1022,
     BTN_PLOT = 1031,
     BTN_FUNCTION = 1032,
+    BTN_SUBCOM = 1033,
 };
 
 // What the page operations give the editing (null: not available).

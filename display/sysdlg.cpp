@@ -208,34 +208,39 @@ void filter_command(int) {
     }
 }
 
-int subcom_dialog(int index) {
-    ZyrPort* p = page_slot_port(SLOT_DISPLAY, index) ? zyr_port(index) : nullptr;
-    if (!p) return -1;
-    if (p->h.port_flags & PF_SUBCOM) {
+int subcom_dialog(int index, PortRecord* rec) {
+    PortHead* h = page_port(index);
+    if (h && h->tag_count > 0) {
         box("This is a sub-com tag parameter:\nIt cannot be sub-commutated.", "Sub-com", MB_OK | MB_ICONSTOP);
         return -1;
     }
+    // The tag: the port whose value selects this one.
+    if (!rec->subcomtag[0]) {
+        std::vector<const char*> names;
+        std::vector<int> idx;
+        slot_mnemonics(SLOT_DISPLAY, numeric_port, &names, &idx);
+        if (names.empty()) return -1;
+        int k = mnemonic_select("Sub-com tag", names.data(), (int)names.size(), 0);
+        if (k < 0 || idx[(size_t)k] == index) return -1;
+        snprintf(rec->subcomtag, sizeof rec->subcomtag, "%.*s", (int)sizeof rec->subcomtag - 1, names[(size_t)k]);
+        rec->cvtype = (uint16_t)zyr_port(idx[(size_t)k])->data_type;
+    }
     char title[120];
-    snprintf(title, sizeof title, "Sub-com tag %.80s", p->h.rec->subcomtag);
+    snprintf(title, sizeof title, "Sub-com tag %.23s", rec->subcomtag);
     LimitValues v{};
     for (;;) {
         int id = plat_dialog(&kLimitForm, title, &v);
-        PortRecord rec;
-        page_port_record(&p->h, &rec);
         if (id == BTN_OFF) {
-            rec.subcomtag[0] = 0;
-        } else if (id == BTN_ON) {
-            ValueCell lo{}, hi{};
-            if (read_limits(v, rec.cvtype, &lo, &hi, "Cannot set sub-commutation") != 0) continue;
-            rec.subcom_lower = lo;
-            rec.subcom_upper = hi;
-            rec.subcom_flags = v.invert ? AL_INVERT : 0u;
-        } else {
-            return -1;
+            rec->port_flags &= ~PF_SUBCOM;
+            return 0;
         }
-        page_replace_port(index, &rec);
-        page_link_subcom_tags(SLOT_DISPLAY);
-        page_mark_changed(SLOT_DISPLAY);
+        if (id != BTN_ON) return -1;
+        ValueCell lo{}, hi{};
+        if (read_limits(v, rec->cvtype, &lo, &hi, "Cannot set sub-commutation") != 0) continue;
+        rec->subcom_lower = lo;
+        rec->subcom_upper = hi;
+        rec->subcom_flags = v.invert ? AL_INVERT : 0u;
+        rec->port_flags |= PF_SUBCOM;
         return 0;
     }
 }
