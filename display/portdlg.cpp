@@ -253,7 +253,7 @@ int calibration_dialog(PortRecord* rec, int display_type) {
 struct VPortForm {
     VPortValues v;    // first: the checks' field offsets are the form's
     DlgList bg, title, value, border;
-    const char* views[VIEW_COUNT];
+    const char* views[VIEW_COUNT + 1];   // the views and free_disk
     int32_t index;
     PortRecord* rec;
     PortRecord* x;
@@ -399,10 +399,11 @@ int port_settings_dialog(int index, PortRecord* rec, PortRecord* x, bool* new_pl
     if (!f) return IDCANCEL;
     memset(f, 0, sizeof *f);
     for (int i = 0; i < VIEW_COUNT; i++) f->views[i] = view_name(i) ? view_name(i) : "";
+    f->views[SYSPARAM_FREE_DISK] = "free_disk";
     f->v.view.items = f->views;
-    f->v.view.count = VIEW_COUNT;
+    f->v.view.count = VIEW_COUNT + 1;
     vport_values_from(rec, zyr.loop_msecs, &f->v);
-    if (rec->view >= VIEW_COUNT) f->v.view.selected = -1;
+    if (rec->view > SYSPARAM_FREE_DISK) f->v.view.selected = -1;
     colour_list(&f->bg, rec->backgroundcolor);
     colour_list(&f->title, rec->titlecolor);
     colour_list(&f->value, rec->valuecolor);

@@ -21,6 +21,7 @@
 #include "display/portedit.h"
 #include "display/steps.h"
 #include "display/switches.h"
+#include "engine/input.h"
 #include "engine/playback.h"
 #include "engine/port.h"
 #include "platform/canvas.h"
@@ -425,6 +426,9 @@ void packet_format_command(int) {
         return;
     }
     page_check_varpktlen();
+    // The test data generator builds its packets on the format it was
+    // started with: it takes the new sync and length at once.
+    if (zyr.IoFlags & IO_TEST_DATA) prepare_test_packet();
     settings_changed();
 }
 
