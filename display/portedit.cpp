@@ -292,6 +292,7 @@ int parameter_settings(int index) {
         return yi < 0 ? -1 : 0;
     }
     int rc = page_replace_port(index, &rec);
+    if (rc != 0) error_box("Cannot apply the settings", "The parameter is kept as it was");
     page_link_subcom_tags(SLOT_DISPLAY);
     page_edited();
     return rc;
@@ -307,7 +308,7 @@ int parameter_alarm(int index) {
     uint32_t gen = pages.generation;
     int rc = alarm_dialog(&rec, p->data_type);
     if (rc <= 0 || page_gone(gen)) return -1;
-    page_replace_port(index, &rec);
+    if (page_replace_port(index, &rec) != 0) error_box("Cannot create alarm", "Out of memory");
     page_edited();
     return 0;
 }

@@ -207,3 +207,29 @@ TEST_F(PortEdit, AnEditIsDroppedWhenThePageChangesBehindTheDialog) {
     ASSERT_FALSE(fake_ui_boxes().empty());
     EXPECT_EQ(fake_ui_boxes().back().text, "The page changed while the dialog was open:\nnothing was changed.");
 }
+
+// The function list of the settings: picking polynomial calibrates the port
+// with the coefficients of its calibration dialog.
+TEST_F(PortEdit, AFunctionAndItsCoefficientsFromTheSettings) {
+    ZyrPort* p = port_at("VBUS", 6, 3);
+    int index = p->index;
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.set_edit("&Format", "%7.2f");
+        d.select("Fu&nction", FN_POLYNOMIAL + 1);
+        return BTN_FUNCTION;
+    });
+    fake_ui_dialog_answer([](const FakeDialog& d) {   // the calibration dialog
+        d.set_edit("a&1", "0.005");
+        d.set_edit("a&0", "0");
+        return IDOK;
+    });
+    fake_ui_dialog_press(IDOK);
+    EXPECT_EQ(parameter_settings(index), 0);
+    ZyrPort* q = zyr_port(index);
+    ASSERT_NE(q, nullptr);
+    EXPECT_TRUE(q->h.port_flags & PF_CALIB);
+    EXPECT_EQ(q->h.rec->function, FN_POLYNOMIAL);
+    EXPECT_DOUBLE_EQ(q->h.rec->cal.a1.d, 0.005);
+    EXPECT_EQ(q->h.rec->cal.calflags & CAL_COEFF_MASK, 3u);
+    EXPECT_EQ(fake_ui_dialogs()[1].title, "VBUS polynomial calibration");
+}
