@@ -384,7 +384,9 @@ int read_port_from_file(const char* path, const char* mnemonic, PortRecord* y, P
         if (r != (int)TAG_PORT) continue;
         if (strncmp(body.port.mnemonic, mnemonic, sizeof body.port.mnemonic) == 0) {
             *y = body.port;
-            *has_x = (body.port.port_flags & PF_PLOT) && have_prev;
+            // A plot pairs with the port before it when that is no plot
+            // itself, as the page builder pairs them.
+            *has_x = (body.port.port_flags & PF_PLOT) && have_prev && !(prev.port.port_flags & PF_PLOT);
             if (*has_x) *x = prev.port;
             rc = 0;
             break;
@@ -507,7 +509,7 @@ int parameter_copy_from(int col, int row) {
     int k = mnemonic_select("Select Parameter to Copy", names.data(), (int)names.size(), 0);
     if (k < 0) return -1;
     PortRecord y = recs[(size_t)k], x{};
-    bool has_x = (y.port_flags & PF_PLOT) && k > 0;
+    bool has_x = (y.port_flags & PF_PLOT) && k > 0 && !(recs[(size_t)k - 1].port_flags & PF_PLOT);
     if (has_x) x = recs[(size_t)k - 1];
     return add_port(&y, &x, has_x, col, row);
 }

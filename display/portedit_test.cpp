@@ -50,6 +50,23 @@ protected:
         snprintf(r.title, sizeof r.title, "New value");
         r.row = r.column = 5;
         ASSERT_GT(page_write_record(f, TAG_PORT, &r), 0);
+        // X_default and PLOT_EXMPL: a plot pair as the compiler writes it.
+        PortRecord x = eval_record(VIEW_PACKETHEADER, 4, "%10lu", "%10.0f");
+        snprintf(x.mnemonic, sizeof x.mnemonic, "X_default");
+        x.row = 10;
+        x.column = 5;
+        ASSERT_GT(page_write_record(f, TAG_PORT, &x), 0);
+        PortRecord y = eval_record(VIEW_PACKETDATA, 0, "%6hd", "%8.2f", PF_ENABLE | PF_PLOT | PF_LINEPLOT);
+        snprintf(y.mnemonic, sizeof y.mnemonic, "PLOT_EXMPL");
+        y.row = 10;
+        y.column = 30;
+        y.plot_row = 30;
+        y.plot_column = 5;
+        y.plot_width = 40;
+        y.plot_height = 12;
+        y.xupper = y.yupper = 100;
+        y.maxpoints = 50;
+        ASSERT_GT(page_write_record(f, TAG_PORT, &y), 0);
         zyr_fclose(f);
     }
     std::string dir_;
@@ -232,4 +249,29 @@ TEST_F(PortEdit, AFunctionAndItsCoefficientsFromTheSettings) {
     EXPECT_DOUBLE_EQ(q->h.rec->cal.a1.d, 0.005);
     EXPECT_EQ(q->h.rec->cal.calflags & CAL_COEFF_MASK, 3u);
     EXPECT_EQ(fake_ui_dialogs()[1].title, "VBUS polynomial calibration");
+}
+
+// The plot template brings its X port, and the plot moves with the port.
+TEST_F(PortEdit, ThePlotTemplateMakesAPairAtTheCell) {
+    write_templates();
+    port_at("P1", 6, 3);
+    int before = pages.next_index;
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.select("&Parameter", 1);   // PLOT_EXMPL
+        return IDOK;
+    });
+    fake_ui_dialog_press(IDOK);
+    int yi = parameter_new(35, 12);
+    ASSERT_EQ(yi, before + 1);
+    PortHead* x = page_port(before);
+    PortHead* y = page_port(yi);
+    ASSERT_NE(x, nullptr);
+    ASSERT_NE(y, nullptr);
+    EXPECT_TRUE(x->flags & RT_XPORT);
+    EXPECT_STREQ(x->rec->mnemonic, "X_default");
+    EXPECT_EQ(y->rec->row, 12);
+    EXPECT_EQ(y->rec->column, 35);
+    EXPECT_EQ(y->rec->plot_row, 32);      // moved by the same 2 rows and 5 columns
+    EXPECT_EQ(y->rec->plot_column, 10);
+    EXPECT_EQ(fake_ui_dialogs().back().title, "Parameter 'PLOT_EXMPL' Y port Settings");
 }
