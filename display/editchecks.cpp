@@ -118,6 +118,16 @@ int vport_settings_check(VPortValues* v, const VPortContext& c, DlgErrors* e) {
         if ((c.in_plot || v->plot) && !real_type(disp))
             dlg_error(e, FIELD(VPortValues, format), "must be real/float for plots");
     }
+    // The sample count only means something as the X value of a plot of a
+    // packet parameter.
+    int view = v->view.selected;
+    if (view == VIEW_SAMPLE_COUNT && (c.y_view < 0 || c.y_view != VIEW_PACKETHEADER))
+        dlg_error(e, FIELD(VPortValues, view),
+                  "The 'sample_count' parameter can\nonly be used for the 'X Value' port\nof a packet parameter plot");
+    if (c.x_view == VIEW_SAMPLE_COUNT && view != VIEW_PACKETHEADER)
+        dlg_error(e, FIELD(VPortValues, view),
+                  "This is a plot using the sample count as\nthe 'X Value' parameter. You must use a packet\nparameter, "
+                  "i.e. 'packetheader' for the Y port");
     uint32_t mask;
     if (!blank(v->rate) && rate_from_text(skip_blanks(v->rate), c.loop_ms ? c.loop_ms : 10, 0, &mask) != 0)
         dlg_error(e, FIELD(VPortValues, rate), "invalid number , outside limits ?");

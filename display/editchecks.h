@@ -47,7 +47,12 @@ struct VPortContext {
     uint32_t view_length;         // bytes of the chosen area
     bool in_plot;                 // the port is a plot's value or X value
     uint32_t loop_ms;             // for the rate text
+    int x_view = -1;              // a plot's Y port: the view of its X port
+    int y_view = -1;              // a plot's X port: the view of its Y port
 };
+
+// The view that counts the samples of a packet parameter.
+constexpr int VIEW_SAMPLE_COUNT = 21;
 
 // The value-port settings check: 0 when the values can be applied, else
 // the number of errors (count and increment may have been corrected).

@@ -7,6 +7,7 @@
 
 #include "core/datatypes.h"
 #include "core/pagefile.h"
+#include "core/symtab.h"
 #include "platform/fake/ui_fake.h"
 
 static std::string errors_of(const DlgErrors& e) {
@@ -15,13 +16,13 @@ static std::string errors_of(const DlgErrors& e) {
     return s;
 }
 
-static const char* const kViews[] = {"packetheader", "zyr_flags"};
+static const char* const kViews[22] = {"packetheader", "zyr_flags"};
 
 // A value port of the packet header that passes every rule.
 static VPortValues good_values() {
     VPortValues v{};
     v.view.items = kViews;
-    v.view.count = 2;
+    v.view.count = 22;
     v.view.selected = 0;
     snprintf(v.datatype, sizeof v.datatype, "%%5hu");
     snprintf(v.byteindex, sizeof v.byteindex, "8");
@@ -74,6 +75,11 @@ static const VPortCase kVPortCases[] = {
     {"bad rate", [](VPortValues* v) { snprintf(v->rate, sizeof v->rate, "often"); }, false,
      "invalid number , outside limits ?|", "", ""},
     {"81-character title", [](VPortValues* v) { memset(v->title, 'T', 81); }, false, "exceeds 80 characters|", "", ""},
+    {"sample count outside a plot", [](VPortValues* v) {
+         v->view.selected = VIEW_SAMPLE_COUNT;
+         snprintf(v->byteindex, sizeof v->byteindex, "0");
+     }, false, "The 'sample_count' parameter can\nonly be used for the 'X Value' port\nof a packet parameter plot|", "",
+     ""},
 };
 
 TEST(EditChecks, ValuePortSettings) {
@@ -91,6 +97,24 @@ TEST(EditChecks, ValuePortSettings) {
             EXPECT_STREQ(v.incr, c.incr_after) << c.name;
         }
     }
+}
+
+TEST(EditChecks, TheSampleCountIsOnlyAnXValueOfAPacketPlot) {
+    VPortValues v = good_values();
+    v.view.selected = VIEW_SAMPLE_COUNT;
+    snprintf(v.byteindex, sizeof v.byteindex, "0");
+    snprintf(v.format, sizeof v.format, "%%8.2f");
+    DlgErrors e{};
+    VPortContext x_of_packet_plot{40, true, 10, -1, VIEW_PACKETHEADER};
+    EXPECT_EQ(vport_settings_check(&v, x_of_packet_plot, &e), 0) << errors_of(e);
+    VPortValues y = good_values();
+    y.view.selected = 1;   // zyr_flags
+    snprintf(y.byteindex, sizeof y.byteindex, "0");
+    snprintf(y.format, sizeof y.format, "%%8.2f");
+    VPortContext y_over_samples{4, true, 10, VIEW_SAMPLE_COUNT, -1};
+    vport_settings_check(&y, y_over_samples, &e);
+    EXPECT_EQ(errors_of(e), "This is a plot using the sample count as\nthe 'X Value' parameter. You must use a "
+                            "packet\nparameter, i.e. 'packetheader' for the Y port|");
 }
 
 TEST(EditChecks, ValuePortValuesRoundTripThroughTheRecord) {

@@ -36,13 +36,8 @@ class Plot : public ::testing::Test {
 protected:
     void SetUp() override {
         plot_reset();
-        vport_reset();
-        grid_reset();
-        eval_setup();
-        fake_canvas_reset();
-        grid_init(0, 0);
-        ASSERT_EQ(grid_alloc_shadow(), 0);
-        display_ports_register();
+        reset_display_page();
+        ASSERT_NE(grid.shadow, nullptr);
         plot_register();
     }
     void TearDown() override {

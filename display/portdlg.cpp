@@ -17,6 +17,7 @@
 #include "display/editchecks.h"
 #include "display/portedit.h"
 #include "display/steps.h"
+#include "display/sysdlg.h"
 #include "engine/port.h"
 #include "platform/ui.h"
 
@@ -181,7 +182,8 @@ static bool const_read(const char* text, bool real, CalConst* c) {
 }
 
 static void calib_from(const PortRecord* r, bool real, CalibValues* v) {
-    bitmask_text(r->cal.bitmask, v->bitmask, sizeof v->bitmask);
+    // No mask is an empty field: a zero mask would be refused.
+    if (r->cal.calflags & CAL_BITMASK) bitmask_text(r->cal.bitmask, v->bitmask, sizeof v->bitmask);
     if (r->cal.calflags & CAL_MODULUS) const_text(r->cal.modulus, real, v->modulus, sizeof v->modulus);
     if (r->cal.calflags & CAL_QUOTIENT) const_text(r->cal.quotient, real, v->quotient, sizeof v->quotient);
     v->reciprocal = (r->cal.calflags & CAL_RECIPROCAL) != 0;
@@ -252,7 +254,9 @@ int calibration_dialog(PortRecord* rec, int display_type) {
 struct VPortForm {
     VPortValues v;    // first: the checks' field offsets are the form's
     DlgList bg, title, value, border;
-    const char* views[VIEW_COUNT];
+    DlgList function;                    // "none", then the function table
+    const char* views[VIEW_COUNT + 1];   // the views and free_disk
+    const char* functions[CALIB_FN_COUNT + 1];
     int32_t index;
     PortRecord* rec;
     PortRecord* x;
@@ -268,11 +272,13 @@ static const DlgControl kVPortControls[] = {
     {DLG_GROUP, "Commutation", 0, 0, 0},
     {DLG_EDIT, "Coun&t", VF(v.count), 11, 0},
     {DLG_EDIT, "Incr&ement", VF(v.incr), 11, DLG_SAME_ROW},
+    {DLG_BUTTON, "Sub-com", 0, BTN_SUBCOM, DLG_SAME_ROW},
     {DLG_GROUP, nullptr, 0, 0, 0},
     {DLG_EDIT, "&Mnemonic", VF(v.mnemonic), 80, 0},
     {DLG_EDIT, "T&itle", VF(v.title), 80, 0},
     {DLG_EDIT, "&Units", VF(v.units), 80, 0},
-    {DLG_BUTTON, "Fu&nction", 0, BTN_FUNCTION, 0},
+    {DLG_LIST, "Fu&nction", VF(function), 0, 0},
+    {DLG_BUTTON, "Calibration...", 0, BTN_FUNCTION, DLG_SAME_ROW},
     {DLG_EDIT, "&Row", VF(v.row), 7, 0},
     {DLG_EDIT, "&Column", VF(v.column), 7, DLG_SAME_ROW},
     {DLG_EDIT, "&Format", VF(v.format), 20, 0},
@@ -362,16 +368,29 @@ static int vport_button(void* values, int id, DlgErrors*) {
         else create_plot(f);
         return DLG_STAY;
     }
+    if (id == BTN_SUBCOM) {
+        subcom_dialog(f->index, f->rec);
+        return DLG_STAY;
+    }
     if (id == BTN_FUNCTION) {
         int disp = dt_classify(f->v.format[0] ? f->v.format : f->v.datatype);
-        if (f->rec->port_flags & PF_CALIB) calibration_dialog(f->rec, disp);
-        else plat_message_box("calibration disabled - info. only", "Polynomial Calibration", MB_OK);
+        int fn = f->function.selected - 1;
+        if (fn >= 0 && (calib_fn_is_polynomial(fn) || calib_fn_is_bitop(fn))) {
+            f->rec->function = (uint16_t)fn;
+            calibration_dialog(f->rec, disp);
+        } else {
+            plat_message_box("calibration disabled - info. only", "Polynomial Calibration", MB_OK);
+        }
         return DLG_STAY;
     }
     if (id != IDOK) return DLG_CLOSE;
     VPortContext c{view_length(f->v.view.selected < 0 ? 0 : f->v.view.selected),
                    in_plot(f->index, f->rec), zyr.loop_msecs};
     if (f->v.view.selected == SYSPARAM_FREE_DISK) c.view_length = 4;
+    PortHead* prev = page_port(f->index - 1);
+    PortHead* next = page_port(f->index + 1);
+    if ((f->rec->port_flags & PF_PLOT) && prev && (prev->flags & RT_XPORT)) c.x_view = prev->rec->view;
+    if (x_of_plot(f->index) && next) c.y_view = next->rec->view;
     DlgErrors e{};
     if (vport_settings_check(&f->v, c, &e) == 0) return DLG_CLOSE;
     field_error_box(&kVPortForm, "!! INVALID View-port Settings !!", &e);
@@ -389,10 +408,15 @@ int port_settings_dialog(int index, PortRecord* rec, PortRecord* x, bool* new_pl
     if (!f) return IDCANCEL;
     memset(f, 0, sizeof *f);
     for (int i = 0; i < VIEW_COUNT; i++) f->views[i] = view_name(i) ? view_name(i) : "";
+    f->views[SYSPARAM_FREE_DISK] = "free_disk";
+    f->functions[0] = "none";
+    for (int i = 0; i < CALIB_FN_COUNT; i++) f->functions[i + 1] = calib_fn_name(i) ? calib_fn_name(i) : "";
+    f->function = DlgList{f->functions, CALIB_FN_COUNT + 1,
+                          (rec->port_flags & PF_CALIB) && rec->function < CALIB_FN_COUNT ? rec->function + 1 : 0, {}};
     f->v.view.items = f->views;
-    f->v.view.count = VIEW_COUNT;
+    f->v.view.count = VIEW_COUNT + 1;
     vport_values_from(rec, zyr.loop_msecs, &f->v);
-    if (rec->view >= VIEW_COUNT) f->v.view.selected = -1;
+    if (rec->view > SYSPARAM_FREE_DISK) f->v.view.selected = -1;
     colour_list(&f->bg, rec->backgroundcolor);
     colour_list(&f->title, rec->titlecolor);
     colour_list(&f->value, rec->valuecolor);
@@ -410,6 +434,13 @@ int port_settings_dialog(int index, PortRecord* rec, PortRecord* x, bool* new_pl
         rec->titlecolor = (uint16_t)list_colour(f->title, 15);
         rec->valuecolor = (uint16_t)list_colour(f->value, 14);
         rec->bordercolor = (uint16_t)list_colour(f->border, 15);
+        int fn = f->function.selected - 1;
+        if (fn >= 0 && fn < CALIB_FN_COUNT) {
+            rec->function = (uint16_t)fn;
+            rec->port_flags |= PF_CALIB;
+        } else {
+            rec->port_flags &= ~PF_CALIB;
+        }
     }
     QOBfree(f);
     return id == IDOK ? IDOK : IDCANCEL;

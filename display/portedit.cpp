@@ -159,16 +159,20 @@ void parameter_options(int index) {
     delete_lock = held;
 }
 
-// The mnemonics of the display page, for the lists that pick one.
-static int page_mnemonics(std::vector<const char*>* names, std::vector<int>* indexes) {
-    const PageSlot& s = pages.slot[SLOT_DISPLAY];
+int slot_mnemonics(int slot, bool (*keep)(const ZyrPort*), std::vector<const char*>* names,
+                   std::vector<int>* indexes) {
+    const PageSlot& s = pages.slot[slot];
     for (int i = s.count ? s.first : 0; s.count && i <= s.last && (int)names->size() < DLG_LIST_MAX; i++) {
-        ZyrPort* p = display_port(i);
-        if (!p || !mnemonic_of(p)[0]) continue;
+        ZyrPort* p = page_slot_port(slot, i) ? zyr_port(i) : nullptr;
+        if (!p || !mnemonic_of(p)[0] || (keep && !keep(p))) continue;
         names->push_back(mnemonic_of(p));
         indexes->push_back(i);
     }
     return (int)names->size();
+}
+
+static int page_mnemonics(std::vector<const char*>* names, std::vector<int>* indexes) {
+    return slot_mnemonics(SLOT_DISPLAY, nullptr, names, indexes);
 }
 
 void parameter_command(int) {
@@ -288,6 +292,8 @@ int parameter_settings(int index) {
         return yi < 0 ? -1 : 0;
     }
     int rc = page_replace_port(index, &rec);
+    if (rc != 0) error_box("Cannot apply the settings", "The parameter is kept as it was");
+    page_link_subcom_tags(SLOT_DISPLAY);
     page_edited();
     return rc;
 }
@@ -302,7 +308,7 @@ int parameter_alarm(int index) {
     uint32_t gen = pages.generation;
     int rc = alarm_dialog(&rec, p->data_type);
     if (rc <= 0 || page_gone(gen)) return -1;
-    page_replace_port(index, &rec);
+    if (page_replace_port(index, &rec) != 0) error_box("Cannot create alarm", "Out of memory");
     page_edited();
     return 0;
 }
@@ -378,7 +384,9 @@ int read_port_from_file(const char* path, const char* mnemonic, PortRecord* y, P
         if (r != (int)TAG_PORT) continue;
         if (strncmp(body.port.mnemonic, mnemonic, sizeof body.port.mnemonic) == 0) {
             *y = body.port;
-            *has_x = (body.port.port_flags & PF_PLOT) && have_prev;
+            // A plot pairs with the port before it when that is no plot
+            // itself, as the page builder pairs them.
+            *has_x = (body.port.port_flags & PF_PLOT) && have_prev && !(prev.port.port_flags & PF_PLOT);
             if (*has_x) *x = prev.port;
             rc = 0;
             break;
@@ -501,7 +509,7 @@ int parameter_copy_from(int col, int row) {
     int k = mnemonic_select("Select Parameter to Copy", names.data(), (int)names.size(), 0);
     if (k < 0) return -1;
     PortRecord y = recs[(size_t)k], x{};
-    bool has_x = (y.port_flags & PF_PLOT) && k > 0;
+    bool has_x = (y.port_flags & PF_PLOT) && k > 0 && !(recs[(size_t)k - 1].port_flags & PF_PLOT);
     if (has_x) x = recs[(size_t)k - 1];
     return add_port(&y, &x, has_x, col, row);
 }

@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct PortRecord;
+struct ZyrPort;
 
 // Buttons of the options dialog (IDD_PARAMETER) and of New Parameter.
 enum : int {
@@ -23,6 +25,7 @@ enum : int {
     BTN_OFF = 1022,
     BTN_PLOT = 1031,
     BTN_FUNCTION = 1032,
+    BTN_SUBCOM = 1033,
 };
 
 // What the page operations give the editing (null: not available).
@@ -64,6 +67,11 @@ int parameter_copy_from(int col, int row);
 // name made from the mnemonic; 1 with the path, 0 when none (or the file
 // is open in ZYR already: the box said so).
 int record_file_dialog(const char* title, const char* mnemonic, char* path, size_t cap);
+
+// The named ports of a slot that keep accepts (all with null), in table
+// order, for the lists that pick one: their mnemonics and indexes.
+int slot_mnemonics(int slot, bool (*keep)(const ZyrPort*), std::vector<const char*>* names,
+                   std::vector<int>* indexes);
 
 // Reads the port named mnemonic (and the X port before it, for a plot)
 // from a page file. 0; -1 no such port or file.

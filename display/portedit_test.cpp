@@ -14,13 +14,8 @@
 class PortEdit : public ::testing::Test {
 protected:
     void SetUp() override {
-        vport_reset();
-        grid_reset();
-        eval_setup();
-        fake_canvas_reset();
-        grid_init(0, 0);
-        ASSERT_EQ(grid_alloc_shadow(), 0);
-        display_ports_register();
+        reset_display_page();
+        ASSERT_NE(grid.shadow, nullptr);
         portedit_reset();
         char tmpl[] = "/tmp/zyr-portedit.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
@@ -55,6 +50,23 @@ protected:
         snprintf(r.title, sizeof r.title, "New value");
         r.row = r.column = 5;
         ASSERT_GT(page_write_record(f, TAG_PORT, &r), 0);
+        // X_default and PLOT_EXMPL: a plot pair as the compiler writes it.
+        PortRecord x = eval_record(VIEW_PACKETHEADER, 4, "%10lu", "%10.0f");
+        snprintf(x.mnemonic, sizeof x.mnemonic, "X_default");
+        x.row = 10;
+        x.column = 5;
+        ASSERT_GT(page_write_record(f, TAG_PORT, &x), 0);
+        PortRecord y = eval_record(VIEW_PACKETDATA, 0, "%6hd", "%8.2f", PF_ENABLE | PF_PLOT | PF_LINEPLOT);
+        snprintf(y.mnemonic, sizeof y.mnemonic, "PLOT_EXMPL");
+        y.row = 10;
+        y.column = 30;
+        y.plot_row = 30;
+        y.plot_column = 5;
+        y.plot_width = 40;
+        y.plot_height = 12;
+        y.xupper = y.yupper = 100;
+        y.maxpoints = 50;
+        ASSERT_GT(page_write_record(f, TAG_PORT, &y), 0);
         zyr_fclose(f);
     }
     std::string dir_;
@@ -211,4 +223,55 @@ TEST_F(PortEdit, AnEditIsDroppedWhenThePageChangesBehindTheDialog) {
     EXPECT_EQ(page_port(index), nullptr);
     ASSERT_FALSE(fake_ui_boxes().empty());
     EXPECT_EQ(fake_ui_boxes().back().text, "The page changed while the dialog was open:\nnothing was changed.");
+}
+
+// The function list of the settings: picking polynomial calibrates the port
+// with the coefficients of its calibration dialog.
+TEST_F(PortEdit, AFunctionAndItsCoefficientsFromTheSettings) {
+    ZyrPort* p = port_at("VBUS", 6, 3);
+    int index = p->index;
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.set_edit("&Format", "%7.2f");
+        d.select("Fu&nction", FN_POLYNOMIAL + 1);
+        return BTN_FUNCTION;
+    });
+    fake_ui_dialog_answer([](const FakeDialog& d) {   // the calibration dialog
+        d.set_edit("a&1", "0.005");
+        d.set_edit("a&0", "0");
+        return IDOK;
+    });
+    fake_ui_dialog_press(IDOK);
+    EXPECT_EQ(parameter_settings(index), 0);
+    ZyrPort* q = zyr_port(index);
+    ASSERT_NE(q, nullptr);
+    EXPECT_TRUE(q->h.port_flags & PF_CALIB);
+    EXPECT_EQ(q->h.rec->function, FN_POLYNOMIAL);
+    EXPECT_DOUBLE_EQ(q->h.rec->cal.a1.d, 0.005);
+    EXPECT_EQ(q->h.rec->cal.calflags & CAL_COEFF_MASK, 3u);
+    EXPECT_EQ(fake_ui_dialogs()[1].title, "VBUS polynomial calibration");
+}
+
+// The plot template brings its X port, and the plot moves with the port.
+TEST_F(PortEdit, ThePlotTemplateMakesAPairAtTheCell) {
+    write_templates();
+    port_at("P1", 6, 3);
+    int before = pages.next_index;
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.select("&Parameter", 1);   // PLOT_EXMPL
+        return IDOK;
+    });
+    fake_ui_dialog_press(IDOK);
+    int yi = parameter_new(35, 12);
+    ASSERT_EQ(yi, before + 1);
+    PortHead* x = page_port(before);
+    PortHead* y = page_port(yi);
+    ASSERT_NE(x, nullptr);
+    ASSERT_NE(y, nullptr);
+    EXPECT_TRUE(x->flags & RT_XPORT);
+    EXPECT_STREQ(x->rec->mnemonic, "X_default");
+    EXPECT_EQ(y->rec->row, 12);
+    EXPECT_EQ(y->rec->column, 35);
+    EXPECT_EQ(y->rec->plot_row, 32);      // moved by the same 2 rows and 5 columns
+    EXPECT_EQ(y->rec->plot_column, 10);
+    EXPECT_EQ(fake_ui_dialogs().back().title, "Parameter 'PLOT_EXMPL' Y port Settings");
 }

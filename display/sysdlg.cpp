@@ -21,24 +21,13 @@
 #include "display/portedit.h"
 #include "display/steps.h"
 #include "display/switches.h"
+#include "engine/input.h"
 #include "engine/playback.h"
 #include "engine/port.h"
 #include "platform/canvas.h"
 #include "platform/ui.h"
 
 static int box(const char* text, const char* caption, unsigned flags) { return plat_message_box(text, caption, flags); }
-
-// The ports of a slot as the lists show them, with a filter.
-static void ports_where(int slot, bool (*keep)(const ZyrPort*), std::vector<const char*>* names,
-                        std::vector<int>* indexes) {
-    const PageSlot& s = pages.slot[slot];
-    for (int i = s.count ? s.first : 0; s.count && i <= s.last && (int)names->size() < DLG_LIST_MAX; i++) {
-        ZyrPort* p = page_slot_port(slot, i) ? zyr_port(i) : nullptr;
-        if (!p || !p->h.rec->mnemonic[0] || (keep && !keep(p))) continue;
-        names->push_back(p->h.rec->mnemonic);
-        indexes->push_back(i);
-    }
-}
 
 // ---- window colours (syscolors) --------------------------------------------------
 
@@ -93,7 +82,7 @@ enum : int { BTN_ALARMS = 1101, BTN_RECORDING = 1102, BTN_FILTER = 1103, BTN_VAR
 static std::string first_ten(const char* heading, bool (*keep)(const ZyrPort*)) {
     std::vector<const char*> names;
     std::vector<int> idx;
-    for (int slot : {SLOT_DISPLAY, SLOT_SYSPARAMS, SLOT_SYSTEM}) ports_where(slot, keep, &names, &idx);
+    for (int slot : {SLOT_DISPLAY, SLOT_SYSPARAMS, SLOT_SYSTEM}) slot_mnemonics(slot, keep, &names, &idx);
     if (names.empty()) return "";
     std::string s = heading;
     for (size_t i = 0; i < names.size() && i < 10; i++) s += std::string(names[i]) + "\n";
@@ -196,7 +185,7 @@ void filter_command(int) {
     }
     std::vector<const char*> names;
     std::vector<int> idx;
-    ports_where(SLOT_DISPLAY, numeric_port, &names, &idx);
+    slot_mnemonics(SLOT_DISPLAY, numeric_port, &names, &idx);
     if (names.empty()) return;
     int k = mnemonic_select("Packet Filter Parameter", names.data(), (int)names.size(), 0);
     if (k < 0) return;
@@ -220,34 +209,39 @@ void filter_command(int) {
     }
 }
 
-int subcom_dialog(int index) {
-    ZyrPort* p = page_slot_port(SLOT_DISPLAY, index) ? zyr_port(index) : nullptr;
-    if (!p) return -1;
-    if (p->h.port_flags & PF_SUBCOM) {
+int subcom_dialog(int index, PortRecord* rec) {
+    PortHead* h = page_port(index);
+    if (h && h->tag_count > 0) {
         box("This is a sub-com tag parameter:\nIt cannot be sub-commutated.", "Sub-com", MB_OK | MB_ICONSTOP);
         return -1;
     }
+    // The tag: the port whose value selects this one.
+    if (!rec->subcomtag[0]) {
+        std::vector<const char*> names;
+        std::vector<int> idx;
+        slot_mnemonics(SLOT_DISPLAY, numeric_port, &names, &idx);
+        if (names.empty()) return -1;
+        int k = mnemonic_select("Sub-com tag", names.data(), (int)names.size(), 0);
+        if (k < 0 || idx[(size_t)k] == index) return -1;
+        snprintf(rec->subcomtag, sizeof rec->subcomtag, "%.*s", (int)sizeof rec->subcomtag - 1, names[(size_t)k]);
+        rec->cvtype = (uint16_t)zyr_port(idx[(size_t)k])->data_type;
+    }
     char title[120];
-    snprintf(title, sizeof title, "Sub-com tag %.80s", p->h.rec->subcomtag);
+    snprintf(title, sizeof title, "Sub-com tag %.23s", rec->subcomtag);
     LimitValues v{};
     for (;;) {
         int id = plat_dialog(&kLimitForm, title, &v);
-        PortRecord rec;
-        page_port_record(&p->h, &rec);
         if (id == BTN_OFF) {
-            rec.subcomtag[0] = 0;
-        } else if (id == BTN_ON) {
-            ValueCell lo{}, hi{};
-            if (read_limits(v, rec.cvtype, &lo, &hi, "Cannot set sub-commutation") != 0) continue;
-            rec.subcom_lower = lo;
-            rec.subcom_upper = hi;
-            rec.subcom_flags = v.invert ? AL_INVERT : 0u;
-        } else {
-            return -1;
+            rec->port_flags &= ~PF_SUBCOM;
+            return 0;
         }
-        page_replace_port(index, &rec);
-        page_link_subcom_tags(SLOT_DISPLAY);
-        page_mark_changed(SLOT_DISPLAY);
+        if (id != BTN_ON) return -1;
+        ValueCell lo{}, hi{};
+        if (read_limits(v, rec->cvtype, &lo, &hi, "Cannot set sub-commutation") != 0) continue;
+        rec->subcom_lower = lo;
+        rec->subcom_upper = hi;
+        rec->subcom_flags = v.invert ? AL_INVERT : 0u;
+        rec->port_flags |= PF_SUBCOM;
         return 0;
     }
 }
@@ -372,8 +366,8 @@ static bool choose_length_port() {
         return false;
     std::vector<const char*> names;
     std::vector<int> idx;
-    ports_where(SLOT_DISPLAY, length_candidate, &names, &idx);
-    ports_where(SLOT_SYSPARAMS, length_candidate, &names, &idx);
+    slot_mnemonics(SLOT_DISPLAY, length_candidate, &names, &idx);
+    slot_mnemonics(SLOT_SYSPARAMS, length_candidate, &names, &idx);
     if (names.empty()) return false;
     int k = mnemonic_select("Variable Pkt Length Parm.", names.data(), (int)names.size(), 0);
     if (k < 0) return false;
@@ -432,6 +426,9 @@ void packet_format_command(int) {
         return;
     }
     page_check_varpktlen();
+    // The test data generator builds its packets on the format it was
+    // started with: it takes the new sync and length at once.
+    if (zyr.IoFlags & IO_TEST_DATA) prepare_test_packet();
     settings_changed();
 }
 

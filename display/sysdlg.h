@@ -4,12 +4,15 @@
 // sub-commutation limits of a port. All are DlgForm tables.
 #pragma once
 
+struct PortRecord;
+
 void colours_command(int id);
 void info_command(int id);
 void filter_command(int id);
 void packet_format_command(int id);
-// The SUBCOM dialog of the port at index: 0 when it changed.
-int subcom_dialog(int index);
+// The SUBCOM dialog of the port at index on its record: 0 when rec
+// changed (sub-commutation set or cleared).
+int subcom_dialog(int index, PortRecord* rec);
 
 // Installs the four commands.
 void sysdlg_register();

@@ -80,8 +80,10 @@ TEST_F(SysDialogs, ANewSyncPatternMovesTheHeader) {
         d.set_edit("&Packet Length", "64");
         return IDOK;
     });
+    zyr.IoFlags |= IO_TEST_DATA;
     packet_format_command(0);
     EXPECT_EQ(pkt_layout.sync_len, 4);
+    EXPECT_EQ(pkt.image[0], 0x1A);   // the test packets carry the new sync
     EXPECT_EQ(pkt_layout.header_len, header + 4 - sync);
     EXPECT_EQ(pkt_layout.sync_value, 0x1ACFFC1Du);
     EXPECT_EQ(pkt_layout.fixed_len, 64);

@@ -179,7 +179,7 @@ constexpr int DLG_ERRORS_MAX = 24;
 struct DlgErrors {
     int count;
     uint32_t field[DLG_ERRORS_MAX];
-    char text[DLG_ERRORS_MAX][100];
+    char text[DLG_ERRORS_MAX][160];   // room for the longest rule text
 };
 void dlg_error(DlgErrors* e, uint32_t field, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 

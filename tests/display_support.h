@@ -6,6 +6,8 @@
 #include "display/vport.h"
 #include "platform/fake/canvas_fake.h"
 #include "tests/engine_support.h"
+#include "tests/eval_support.h"
+#include "display/ports.h"
 
 inline void reset_display() {
     vport_reset();
@@ -13,4 +15,16 @@ inline void reset_display() {
     reset_engine();
     fake_canvas_reset();
     grid_init(0, 0);
+}
+
+// The evaluation with the value-port display on the fake canvas, and the
+// shadow screen, for tests of what the page shows.
+inline void reset_display_page() {
+    vport_reset();
+    grid_reset();
+    eval_setup();
+    fake_canvas_reset();
+    grid_init(0, 0);
+    grid_alloc_shadow();
+    display_ports_register();
 }
