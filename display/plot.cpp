@@ -14,6 +14,7 @@
 #include "display/grid.h"
 #include "display/switches.h"
 #include "display/vport.h"
+#include "engine/cycle.h"
 #include "engine/evaluate.h"
 #include "engine/port.h"
 #include "platform/ui.h"
@@ -373,6 +374,40 @@ void plot_stage_done() {
     canvas_invalidate();
 }
 
+// The task monitor's look at the plot pairs of the table: an X port must be
+// followed by its plot port and a plot port preceded by its X port. Each
+// broken part leaves the page; the code of the last fault found, or 0.
+static bool opens_pair(const PortHead* p) { return p && (p->flags & RT_XPORT); }
+static bool closes_pair(const PortHead* p) { return p && (p->port_flags & PF_PLOT); }
+
+static int pair_fault(int i) {
+    PortHead* p = page_port(i);
+    if (opens_pair(p)) {
+        PortHead* next = i + 1 < pages.next_index ? page_port(i + 1) : nullptr;
+        if (!next) return 4;
+        if (!closes_pair(next)) return 3;
+    }
+    if (closes_pair(p)) {
+        if (i == 0) return 7;
+        PortHead* prev = page_port(i - 1);
+        if (!prev) return 6;
+        if (!opens_pair(prev)) return 5;
+    }
+    return 0;
+}
+
+int plot_pair_check() {
+    int result = 0;
+    for (int i = 0; i < pages.next_index; i++) {
+        int fault = pair_fault(i);
+        if (!fault) continue;
+        result = fault;
+        page_delete_port(i);
+    }
+    if (result) canvas_invalidate();
+    return result;
+}
+
 void plot_port_created(ZyrPort* p) {
     drop_plot(p->index);
     if (!(p->h.port_flags & PF_PLOT)) return;
@@ -387,6 +422,7 @@ void plot_register() {
     vport_hooks.draw_plot = plot_draw_index;
     vport_hooks.plot_hit = plot_hit;
     switch_hooks.clear_plots = plot_clear_all;
+    cycle_hooks.plot_pair_check = plot_pair_check;
 }
 
 void plot_reset() {

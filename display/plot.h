@@ -131,6 +131,9 @@ void plot_port_deleted(int index);
 void plot_stage_done();
 
 // Installs the plots into the evaluation, the page redraw and the switches.
+// The task monitor's plot pair check: 0, or 3..7 for the last broken pair
+// part found (each is deleted).
+int plot_pair_check();
 void plot_register();
 
 void plot_reset();

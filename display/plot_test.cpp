@@ -553,3 +553,42 @@ TEST_F(Plot, AnAutoplotFollowsItsData) {
     end_paint();
     TearDownPlot();
 }
+
+// The task monitor's pair check: each way a pair can break gives its code
+// and takes the broken part off the page.
+TEST_F(Plot, BrokenPlotPairsAreFoundAndRemoved) {
+    EXPECT_EQ(plot_pair_check(), 0);
+    // 7: a plot port as the first port.
+    ASSERT_EQ(CreateZYRPortHL(&(const PortRecord&)plot_record(), SLOT_DISPLAY), 0);
+    EXPECT_EQ(plot_pair_check(), 7);
+    EXPECT_EQ(page_port(0), nullptr);
+    // An intact pair passes.
+    int yi = make_pair(plot_record());
+    ASSERT_GE(yi, 2);
+    page_mark_plot_pairs();
+    EXPECT_EQ(plot_pair_check(), 0);
+    // 6: the X port went; 4: the plot port went (the X port is last).
+    page_delete_port(yi - 1);
+    EXPECT_EQ(plot_pair_check(), 6);
+    EXPECT_EQ(page_port(yi), nullptr);
+    yi = make_pair(plot_record());
+    page_delete_port(yi);
+    EXPECT_EQ(plot_pair_check(), 4);
+    EXPECT_EQ(page_port(yi - 1), nullptr);
+    // 5: a plain port before a plot port; 3: an X port before a plain port.
+    PortRecord plain = eval_record(VIEW_PACKETHEADER, 4, "%hd", "%8.2f");
+    int a = CreateZYRPortHL(&plain, SLOT_DISPLAY);
+    int b = CreateZYRPortHL(&(const PortRecord&)plot_record(), SLOT_DISPLAY);
+    ASSERT_EQ(b, a + 1);
+    EXPECT_EQ(plot_pair_check(), 5);
+    EXPECT_EQ(page_port(b), nullptr);
+    EXPECT_NE(page_port(a), nullptr);
+    int d = CreateZYRPortHL(&plain, SLOT_DISPLAY);
+    int e = CreateZYRPortHL(&plain, SLOT_DISPLAY);
+    ASSERT_EQ(e, d + 1);
+    page_port(d)->flags |= RT_XPORT;
+    EXPECT_EQ(plot_pair_check(), 3);
+    EXPECT_EQ(page_port(d), nullptr);
+    EXPECT_NE(page_port(e), nullptr);
+    EXPECT_EQ(plot_pair_check(), 0);
+}
