@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <vector>
 
 #include "core/datatypes.h"
 #include "core/diagnostics.h"
 #include "core/files.h"
+#include "core/mempool.h"
 #include "core/page.h"
 #include "core/pagefile.h"
 #include "core/state.h"
@@ -159,32 +159,29 @@ void parameter_options(int index) {
     delete_lock = held;
 }
 
-int slot_mnemonics(int slot, bool (*keep)(const ZyrPort*), std::vector<const char*>* names,
-                   std::vector<int>* indexes) {
+int slot_mnemonics(int slot, bool (*keep)(const ZyrPort*), NameList* list) {
     const PageSlot& s = pages.slot[slot];
-    for (int i = s.count ? s.first : 0; s.count && i <= s.last && (int)names->size() < DLG_LIST_MAX; i++) {
+    for (int i = s.count ? s.first : 0; s.count && i <= s.last && list->count < DLG_LIST_MAX; i++) {
         ZyrPort* p = page_slot_port(slot, i) ? zyr_port(i) : nullptr;
         if (!p || !mnemonic_of(p)[0] || (keep && !keep(p))) continue;
-        names->push_back(mnemonic_of(p));
-        indexes->push_back(i);
+        list->names[list->count] = mnemonic_of(p);
+        list->index[list->count++] = i;
     }
-    return (int)names->size();
+    return list->count;
 }
 
-static int page_mnemonics(std::vector<const char*>* names, std::vector<int>* indexes) {
-    return slot_mnemonics(SLOT_DISPLAY, nullptr, names, indexes);
-}
+static int page_mnemonics(NameList* list) { return slot_mnemonics(SLOT_DISPLAY, nullptr, list); }
 
 void parameter_command(int) {
-    std::vector<const char*> names;
-    std::vector<int> indexes;
-    if (page_mnemonics(&names, &indexes) == 0) {
+    NameList list;
+    list.count = 0;
+    if (page_mnemonics(&list) == 0) {
         box("No action - this is an empty page.\nChange to a valid page first.", "Settings", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    int k = mnemonic_select("Select Parameter", names.data(), (int)names.size(), 0);
+    int k = mnemonic_select("Select Parameter", list.names, list.count, 0);
     if (k < 0) return;
-    parameter_options(indexes[(size_t)k]);
+    parameter_options(list.index[k]);
 }
 
 // ---- Delete ------------------------------------------------------------------------------
@@ -453,20 +450,24 @@ int parameter_new(int col, int row) {
         box("Cannot perform this operation\non pages 0,9998,9999", "Page Operation", MB_OK | MB_ICONSTOP);
         return -1;
     }
-    std::vector<const char*> names(std::begin(kTemplates), std::end(kTemplates));
-    std::vector<int> indexes(names.size(), -1);
-    page_mnemonics(&names, &indexes);
-    int k = mnemonic_select("Select new port template", names.data(), (int)names.size(), 0);
+    NameList list;
+    list.count = 0;
+    for (const char* t : kTemplates) {
+        list.names[list.count] = t;
+        list.index[list.count++] = -1;
+    }
+    page_mnemonics(&list);
+    int k = mnemonic_select("Select new port template", list.names, list.count, 0);
     if (k < 0) return -1;
     PortRecord y, x;
     bool has_x = false;
-    int model = indexes[(size_t)k];
+    int model = list.index[k];
     if (model < 0) {
         char path[300];
         if (page_file_path(pages.dir, 9998, "BIN", path, sizeof path) != 0 ||
-            read_port_from_file(path, names[(size_t)k], &y, &x, &has_x) != 0) {
+            read_port_from_file(path, list.names[k], &y, &x, &has_x) != 0) {
             char text[120];
-            snprintf(text, sizeof text, "Template '%s' not found", names[(size_t)k]);
+            snprintf(text, sizeof text, "Template '%s' not found", list.names[k]);
             error_box(text, "on page 9998");
             return -1;
         }
@@ -493,25 +494,34 @@ int parameter_copy_from(int col, int row) {
         box("Cannot perform this operation\nwith pages 0,9999", "Page Operation", MB_OK | MB_ICONSTOP);
         return -1;
     }
-    // The mnemonics of the chosen page.
-    std::vector<PortRecord> recs;
+    // The port records of the chosen page, in a pool block of the list's size.
+    PortRecord* recs = (PortRecord*)QOBmalloc(sizeof(PortRecord) * DLG_LIST_MAX);
+    if (!recs) return -1;
+    int n = 0;
     int f = page_file_open_read(path);
     if (f >= 0) {
         PageRecordBody body;
         int tag;
         while ((tag = page_read_record(f, &body)) > 0)
-            if (tag == (int)TAG_PORT && recs.size() < DLG_LIST_MAX) recs.push_back(body.port);
+            if (tag == (int)TAG_PORT && n < DLG_LIST_MAX) recs[n++] = body.port;
         zyr_fclose(f);
     }
-    std::vector<const char*> names;
-    for (const PortRecord& r : recs) names.push_back(r.mnemonic);
-    if (names.empty()) return -1;
-    int k = mnemonic_select("Select Parameter to Copy", names.data(), (int)names.size(), 0);
-    if (k < 0) return -1;
-    PortRecord y = recs[(size_t)k], x{};
-    bool has_x = (y.port_flags & PF_PLOT) && k > 0 && !(recs[(size_t)k - 1].port_flags & PF_PLOT);
-    if (has_x) x = recs[(size_t)k - 1];
-    return add_port(&y, &x, has_x, col, row);
+    NameList list;
+    list.count = 0;
+    for (int i = 0; i < n; i++) {
+        list.names[list.count] = recs[i].mnemonic;
+        list.index[list.count++] = i;
+    }
+    int k = n ? mnemonic_select("Select Parameter to Copy", list.names, list.count, 0) : -1;
+    int rc = -1;
+    if (k >= 0) {
+        PortRecord y = recs[k], x{};
+        bool has_x = (y.port_flags & PF_PLOT) && k > 0 && !(recs[k - 1].port_flags & PF_PLOT);
+        if (has_x) x = recs[k - 1];
+        rc = add_port(&y, &x, has_x, col, row);
+    }
+    QOBfree(recs);
+    return rc;
 }
 
 void portedit_register() {

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include "platform/ui.h"
 
 struct PortRecord;
 struct ZyrPort;
@@ -70,8 +70,15 @@ int record_file_dialog(const char* title, const char* mnemonic, char* path, size
 
 // The named ports of a slot that keep accepts (all with null), in table
 // order, for the lists that pick one: their mnemonics and indexes.
-int slot_mnemonics(int slot, bool (*keep)(const ZyrPort*), std::vector<const char*>* names,
-                   std::vector<int>* indexes);
+// A list is a fixed record on the caller's stack, so that picking a port
+// takes nothing from the heap.
+struct NameList {
+    const char* names[DLG_LIST_MAX];
+    int index[DLG_LIST_MAX];   // table index, -1 for a name that is no port
+    int count;
+};
+// Appends the named ports of a slot to list; the count reached.
+int slot_mnemonics(int slot, bool (*keep)(const ZyrPort*), NameList* list);
 
 // Reads the port named mnemonic (and the X port before it, for a plot)
 // from a page file. 0; -1 no such port or file.

@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <string>
-#include <vector>
 
 #include "core/datatypes.h"
 #include "core/packet.h"
@@ -78,15 +76,16 @@ void colours_command(int) {
 
 enum : int { BTN_ALARMS = 1101, BTN_RECORDING = 1102, BTN_FILTER = 1103, BTN_VARLEN = 1104 };
 
-// "First 10 ... :\n" and up to ten mnemonics, one a line.
-static std::string first_ten(const char* heading, bool (*keep)(const ZyrPort*)) {
-    std::vector<const char*> names;
-    std::vector<int> idx;
-    for (int slot : {SLOT_DISPLAY, SLOT_SYSPARAMS, SLOT_SYSTEM}) slot_mnemonics(slot, keep, &names, &idx);
-    if (names.empty()) return "";
-    std::string s = heading;
-    for (size_t i = 0; i < names.size() && i < 10; i++) s += std::string(names[i]) + "\n";
-    return s;
+// "First 10 ... :\n" and up to ten mnemonics, one a line; "" for none.
+static const char* first_ten(const char* heading, bool (*keep)(const ZyrPort*), char* out, size_t cap) {
+    NameList list;
+    list.count = 0;
+    for (int slot : {SLOT_DISPLAY, SLOT_SYSPARAMS, SLOT_SYSTEM}) slot_mnemonics(slot, keep, &list);
+    out[0] = 0;
+    if (list.count == 0) return out;
+    size_t n = (size_t)snprintf(out, cap, "%s", heading);
+    for (int i = 0; i < list.count && i < 10 && n < cap; i++) n += (size_t)snprintf(out + n, cap - n, "%s\n", list.names[i]);
+    return out;
 }
 
 static bool has_alarm(const ZyrPort* p) { return p->h.flags & RT_HAS_LIMITS; }
@@ -100,16 +99,16 @@ static ZyrPort* flagged_port(uint32_t rt_flag) {
 
 static int info_button(void*, int id, DlgErrors*) {
     char text[160];
-    std::string s;
+    char s[48 + 10 * 82];
     switch (id) {
     case BTN_ALARMS:
-        s = first_ten("First 10 alarms are set on:\n", has_alarm);
-        if (s.empty()) box("There are no alarms set", "Current Alarm Status", MB_OK | MB_ICONINFORMATION);
-        else box(s.c_str(), "Current Alarms Set", MB_OK | MB_ICONINFORMATION);
+        first_ten("First 10 alarms are set on:\n", has_alarm, s, sizeof s);
+        if (!s[0]) box("There are no alarms set", "Current Alarm Status", MB_OK | MB_ICONINFORMATION);
+        else box(s, "Current Alarms Set", MB_OK | MB_ICONINFORMATION);
         return DLG_STAY;
     case BTN_RECORDING:
-        s = first_ten("First 10 parameters\nrecording are:\n", recording_port);
-        box(s.empty() ? "There are currently no\nparameters being recorded" : s.c_str(), "Parameter Record Status",
+        first_ten("First 10 parameters\nrecording are:\n", recording_port, s, sizeof s);
+        box(!s[0] ? "There are currently no\nparameters being recorded" : s, "Parameter Record Status",
             MB_OK | MB_ICONINFORMATION);
         return DLG_STAY;
     case BTN_FILTER:
@@ -183,13 +182,13 @@ void filter_command(int) {
         box("Packet Filter is currently off\n", "Packet Filter Status", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    std::vector<const char*> names;
-    std::vector<int> idx;
-    slot_mnemonics(SLOT_DISPLAY, numeric_port, &names, &idx);
-    if (names.empty()) return;
-    int k = mnemonic_select("Packet Filter Parameter", names.data(), (int)names.size(), 0);
+    NameList list;
+    list.count = 0;
+    slot_mnemonics(SLOT_DISPLAY, numeric_port, &list);
+    if (list.count == 0) return;
+    int k = mnemonic_select("Packet Filter Parameter", list.names, list.count, 0);
     if (k < 0) return;
-    ZyrPort* p = zyr_port(idx[(size_t)k]);
+    ZyrPort* p = zyr_port(list.index[k]);
     char title[120];
     snprintf(title, sizeof title, "Packet %.80s Filter", p->h.rec->mnemonic);
     LimitValues v{};
@@ -217,14 +216,14 @@ int subcom_dialog(int index, PortRecord* rec) {
     }
     // The tag: the port whose value selects this one.
     if (!rec->subcomtag[0]) {
-        std::vector<const char*> names;
-        std::vector<int> idx;
-        slot_mnemonics(SLOT_DISPLAY, numeric_port, &names, &idx);
-        if (names.empty()) return -1;
-        int k = mnemonic_select("Sub-com tag", names.data(), (int)names.size(), 0);
-        if (k < 0 || idx[(size_t)k] == index) return -1;
-        snprintf(rec->subcomtag, sizeof rec->subcomtag, "%.*s", (int)sizeof rec->subcomtag - 1, names[(size_t)k]);
-        rec->cvtype = (uint16_t)zyr_port(idx[(size_t)k])->data_type;
+        NameList list;
+        list.count = 0;
+        slot_mnemonics(SLOT_DISPLAY, numeric_port, &list);
+        if (list.count == 0) return -1;
+        int k = mnemonic_select("Sub-com tag", list.names, list.count, 0);
+        if (k < 0 || list.index[k] == index) return -1;
+        snprintf(rec->subcomtag, sizeof rec->subcomtag, "%.*s", (int)sizeof rec->subcomtag - 1, list.names[k]);
+        rec->cvtype = (uint16_t)zyr_port(list.index[k])->data_type;
     }
     char title[120];
     snprintf(title, sizeof title, "Sub-com tag %.23s", rec->subcomtag);
@@ -364,22 +363,22 @@ static bool choose_length_port() {
             "otherwise",
             "Variable Packet Length", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
         return false;
-    std::vector<const char*> names;
-    std::vector<int> idx;
-    slot_mnemonics(SLOT_DISPLAY, length_candidate, &names, &idx);
-    slot_mnemonics(SLOT_SYSPARAMS, length_candidate, &names, &idx);
-    if (names.empty()) return false;
-    int k = mnemonic_select("Variable Pkt Length Parm.", names.data(), (int)names.size(), 0);
+    NameList list;
+    list.count = 0;
+    slot_mnemonics(SLOT_DISPLAY, length_candidate, &list);
+    slot_mnemonics(SLOT_SYSPARAMS, length_candidate, &list);
+    if (list.count == 0) return false;
+    int k = mnemonic_select("Variable Pkt Length Parm.", list.names, list.count, 0);
     if (k < 0) return false;
     for (int i = 0; i < pages.next_index; i++) {
         ZyrPort* p = zyr_port(i);
-        if (!p || !((p->h.flags & RT_LENGTH) || (p->h.port_flags & PF_VARPKTLEN)) || i == idx[(size_t)k]) continue;
+        if (!p || !((p->h.flags & RT_LENGTH) || (p->h.port_flags & PF_VARPKTLEN)) || i == list.index[k]) continue;
         PortRecord rec;
         page_port_record(&p->h, &rec);
         rec.port_flags &= ~PF_VARPKTLEN;
         page_replace_port(i, &rec);
     }
-    int chosen = idx[(size_t)k];
+    int chosen = list.index[k];
     PortRecord rec;
     page_port_record(page_port(chosen), &rec);
     rec.port_flags |= PF_VARPKTLEN;
