@@ -13,6 +13,7 @@ work=$(mktemp -d /tmp/zyr-pages-e2e.XXXXXX)
 fail() { echo "FAIL: $*"; cat "$work/debugmsg" 2>/dev/null; cat "$work/out.txt" 2>/dev/null; exit 1; }
 
 . "$src/tests/xvfb_support.sh"
+. "$src/tests/vantor_session.sh"
 pid=
 trap 'kill $pid 2>/dev/null; xvfb_stop; [ -n "${ZYR_KEEP_TEST_DIR:-}" ] || rm -rf "$work"' EXIT
 xvfb_start || fail "Xvfb did not start"
@@ -20,12 +21,7 @@ xvfb_start || fail "Xvfb did not start"
 cd "$work" || exit 1
 cp "$src"/demo/PAGE*.TXT .
 "$qorvends" 0 9999 >/dev/null 2>&1 || fail "the demo pages do not compile"
-"$vantor" 10 >out.txt 2>&1 &
-pid=$!
-id=$(wait_window "^Welcome$") || fail "no Welcome box"
-xdotool windowfocus --sync "$id" key Return
-main=$(wait_window "ZYR for Linux") || fail "no main window"
-sleep 1
+start_vantor
 
 # 1. Display > Save as... page 11.
 xdotool windowfocus --sync "$main" key alt+d
@@ -61,14 +57,6 @@ for _ in $(seq 50); do [ -e PAGE0011.BIN ] || break; sleep 0.1; done
 [ -e PAGE0011.TXT ] && fail "PAGE0011.TXT is still there"
 [ -s PAGE0010.BIN ] || fail "page 10 went too"
 
-xdotool windowfocus --sync "$main" key alt+q
-id=$(wait_window "^ZYR Exit$") || fail "no exit question"
-xdotool windowfocus --sync "$id" key y
-if id=$(wait_window "^System Settings$" 20); then xdotool windowfocus --sync "$id" key n; fi
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-wait $pid
-code=$?
-[ "$code" = 0 ] || fail "exit code $code"
-if grep -q '^!! ' debugmsg; then fail "leak report not empty"; fi
+stop_vantor ""
 grep -q 'ERROR: ' out.txt && fail "sanitizer report"
 echo "vantor pages: OK"
