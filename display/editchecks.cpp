@@ -107,7 +107,14 @@ int vport_settings_check(VPortValues* v, const VPortContext& c, DlgErrors* e) {
         if (bi + span + size > (long)c.view_length) {
             dlg_error(e, FIELD_NONE, "Byteindex %ld + datatype %ld exceeds param. length %ld", bi + span, size,
                       (long)c.view_length);
-            dlg_error(e, FIELD(VPortValues, byteindex), "Byteindex+Datatype exceeds param. length");
+            // At the field, what pushed the value out: where it starts, the
+            // samples of its commutation, or its own size.
+            if (bi >= (long)c.view_length)
+                dlg_error(e, FIELD(VPortValues, byteindex), "Value exceeds parameter length");
+            else if (span > 0 && bi + span > (long)c.view_length)
+                dlg_error(e, FIELD(VPortValues, count), "Byteindex+(count*increment) exceeds param. length");
+            else
+                dlg_error(e, FIELD(VPortValues, byteindex), "Byteindex+Datatype exceeds param. length");
         }
     }
     if (disp == DT_INVALID) {

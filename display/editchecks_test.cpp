@@ -57,7 +57,10 @@ static const VPortCase kVPortCases[] = {
     {"samples past the header", [](VPortValues* v) {
          snprintf(v->count, sizeof v->count, "4");
          snprintf(v->incr, sizeof v->incr, "16");
-     }, false, "Byteindex 72 + datatype 2 exceeds param. length 64|Byteindex+Datatype exceeds param. length|", "", ""},
+     }, false, "Byteindex 72 + datatype 2 exceeds param. length 64|Byteindex+(count*increment) exceeds param. length|",
+     "", ""},
+    {"byteindex at the length", [](VPortValues* v) { snprintf(v->byteindex, sizeof v->byteindex, "64"); }, false,
+     "Byteindex 64 + datatype 2 exceeds param. length 64|Value exceeds parameter length|", "", ""},
     {"all names blank", [](VPortValues* v) { v->mnemonic[0] = 0; }, false, "Mnemonic, Title, Units all blank.|", "",
      ""},
     {"text in a number", [](VPortValues* v) { snprintf(v->byteindex, sizeof v->byteindex, "abc"); }, false,

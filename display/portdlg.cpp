@@ -14,6 +14,7 @@
 #include "core/pagefile.h"
 #include "core/state.h"
 #include "core/symtab.h"
+#include "display/commands.h"
 #include "display/editchecks.h"
 #include "display/portedit.h"
 #include "display/steps.h"
@@ -259,9 +260,13 @@ struct VPortForm {
     const char* functions[CALIB_FN_COUNT + 1];
     int32_t index;
     PortRecord* rec;
-    PortRecord* x;
-    bool* new_plot;
+    PortPair* pair;     // null: no plot can be made, no X value edited
+    int role;           // ROLE_*
+    int partner_view;   // an X port's dialog: the view its Y port has now
 };
+
+// What the port is in a plot pair.
+enum : int { ROLE_PORT = 0, ROLE_X = 1, ROLE_Y = 2 };
 static_assert(offsetof(VPortForm, v) == 0);
 
 #define VF(m) (uint32_t) offsetof(VPortForm, m)
@@ -292,17 +297,12 @@ static const DlgControl kVPortControls[] = {
     {DLG_LIST, "B&order", VF(border), 0, DLG_SAME_ROW},
     {DLG_GROUP, nullptr, 0, 0, 0},
     {DLG_BUTTON, "P&lot", 0, BTN_PLOT, 0},
+    {DLG_BUTTON, "&X Value", 0, BTN_XVALUE, DLG_SAME_ROW},
     {DLG_BUTTON, "OK", 0, IDOK, DLG_DEFAULT},
     {DLG_BUTTON, "Cancel", 0, IDCANCEL, 0},
+    {DLG_BUTTON, "&Help", 0, BTN_HELP, 0},
 };
 #undef VF
-
-static bool in_plot(int index, const PortRecord* rec) {
-    PortHead* p = page_port(index);
-    PortHead* next = page_port(index + 1);
-    bool x_of_plot = p && (p->flags & RT_XPORT) && next && (next->port_flags & PF_PLOT);
-    return (rec->port_flags & PF_PLOT) || x_of_plot;
-}
 
 static bool x_of_plot(int index) {
     PortHead* p = page_port(index);
@@ -317,7 +317,7 @@ static const DlgForm kVPortForm = {kVPortControls, (int)std::size(kVPortControls
 static void create_plot(VPortForm* f) {
     PortRecord* rec = f->rec;
     const char* cap = "Create Plot";
-    if (x_of_plot(f->index)) {
+    if (f->role == ROLE_X) {
         plat_message_box("This is the X value of an existing plot.\nA nested plot cannot be created.", cap,
                          MB_OK | MB_ICONSTOP);
         return;
@@ -329,7 +329,7 @@ static void create_plot(VPortForm* f) {
                          cap, MB_OK | MB_ICONSTOP);
         return;
     }
-    if (!f->x || !f->new_plot ||
+    if (!f->pair ||
         plat_message_box("This Parameter does not have a plot\nconfigured. Do you wish to create one ?", cap,
                          MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
@@ -339,7 +339,7 @@ static void create_plot(VPortForm* f) {
     PortRecord y;
     bool has_x = false;
     if (page_file_path(pages.dir, 9998, "BIN", path, sizeof path) != 0 ||
-        read_port_from_file(path, "PLOT_EXMPL", &y, f->x, &has_x) != 0 || !has_x) {
+        read_port_from_file(path, "PLOT_EXMPL", &y, &f->pair->x, &has_x) != 0 || !has_x) {
         error_box("Template 'PLOT_EXMPL' not found", "on page 9998");
         return;
     }
@@ -357,8 +357,27 @@ static void create_plot(VPortForm* f) {
     const uint32_t kPlotFlags = PF_PLOT | PF_AUTOPLOT | PF_LINEPLOT | PF_AUTOPLOTX | PF_AUTOPLOTY | PF_AUTOREFRESHX |
                                 PF_AUTOREFRESHY;
     rec->port_flags = (rec->port_flags & ~kPlotFlags) | (y.port_flags & kPlotFlags);
-    *f->new_plot = true;
+    f->pair->has_x = true;
+    f->pair->new_plot = true;
+    f->role = ROLE_Y;
     plot_settings_dialog(rec);
+}
+
+static int vport_dialog(int index, PortRecord* rec, PortPair* pair, int role, int partner_view);
+
+// "&X Value": the settings of the plot's X port, kept in the pair until the
+// Y port's settings are taken.
+static void edit_x_value(VPortForm* f) {
+    if (f->role != ROLE_Y || !f->pair || !f->pair->has_x) {
+        plat_message_box("This parameter is not the Y value of a plot:\nit has no X value port.", "X Value",
+                         MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    PortRecord x = f->pair->x;
+    int x_index = f->pair->new_plot ? -1 : f->index - 1;   // a new plot's X port is on no page yet
+    if (vport_dialog(x_index, &x, nullptr, ROLE_X, f->v.view.selected) != IDOK) return;
+    f->pair->x = x;
+    f->pair->x_changed = true;
 }
 
 static int vport_button(void* values, int id, DlgErrors*) {
@@ -366,6 +385,14 @@ static int vport_button(void* values, int id, DlgErrors*) {
     if (id == BTN_PLOT) {
         if (f->rec->port_flags & PF_PLOT) plot_settings_dialog(f->rec);
         else create_plot(f);
+        return DLG_STAY;
+    }
+    if (id == BTN_XVALUE) {
+        edit_x_value(f);
+        return DLG_STAY;
+    }
+    if (id == BTN_HELP) {
+        help_show();
         return DLG_STAY;
     }
     if (id == BTN_SUBCOM) {
@@ -385,25 +412,35 @@ static int vport_button(void* values, int id, DlgErrors*) {
     }
     if (id != IDOK) return DLG_CLOSE;
     VPortContext c{view_length(f->v.view.selected < 0 ? 0 : f->v.view.selected),
-                   in_plot(f->index, f->rec), zyr.loop_msecs};
+                   f->role != ROLE_PORT || (f->rec->port_flags & PF_PLOT), zyr.loop_msecs};
     if (f->v.view.selected == SYSPARAM_FREE_DISK) c.view_length = 4;
-    PortHead* prev = page_port(f->index - 1);
-    PortHead* next = page_port(f->index + 1);
-    if ((f->rec->port_flags & PF_PLOT) && prev && (prev->flags & RT_XPORT)) c.x_view = prev->rec->view;
-    if (x_of_plot(f->index) && next) c.y_view = next->rec->view;
+    if (f->role == ROLE_Y && f->pair && f->pair->has_x) {
+        c.x_view = f->pair->x.view;
+    } else if (f->role == ROLE_Y) {
+        PortHead* prev = page_port(f->index - 1);
+        if (prev && (prev->flags & RT_XPORT)) c.x_view = prev->rec->view;
+    }
+    if (f->role == ROLE_X) c.y_view = f->partner_view;
     DlgErrors e{};
     if (vport_settings_check(&f->v, c, &e) == 0) return DLG_CLOSE;
     field_error_box(&kVPortForm, "!! INVALID View-port Settings !!", &e);
     return DLG_STAY;
 }
 
-static const char* dialog_title_format(int index, const PortRecord* rec) {
-    if (x_of_plot(index)) return "Parameter '%.80s' X port Settings";
-    if (rec->port_flags & PF_PLOT) return "Parameter '%.80s' Y port Settings";
+static const char* dialog_title_format(int role) {
+    if (role == ROLE_X) return "Parameter '%.80s' X port Settings";
+    if (role == ROLE_Y) return "Parameter '%.80s' Y port Settings";
     return "Parameter '%.80s' Settings";
 }
 
-int port_settings_dialog(int index, PortRecord* rec, PortRecord* x, bool* new_plot) {
+int port_settings_dialog(int index, PortRecord* rec, PortPair* pair) {
+    int role = x_of_plot(index) ? ROLE_X : (rec->port_flags & PF_PLOT) ? ROLE_Y : ROLE_PORT;
+    int partner = -1;
+    if (role == ROLE_X) partner = page_port(index + 1)->rec->view;
+    return vport_dialog(index, rec, pair, role, partner);
+}
+
+static int vport_dialog(int index, PortRecord* rec, PortPair* pair, int role, int partner_view) {
     VPortForm* f = (VPortForm*)QOBmalloc(sizeof(VPortForm));
     if (!f) return IDCANCEL;
     memset(f, 0, sizeof *f);
@@ -423,10 +460,11 @@ int port_settings_dialog(int index, PortRecord* rec, PortRecord* x, bool* new_pl
     colour_list(&f->border, rec->bordercolor);
     f->index = index;
     f->rec = rec;
-    f->x = x;
-    f->new_plot = new_plot;
+    f->pair = pair;
+    f->role = role;
+    f->partner_view = partner_view;
     char title[120];
-    snprintf(title, sizeof title, dialog_title_format(index, rec), rec->mnemonic);
+    snprintf(title, sizeof title, dialog_title_format(role), rec->mnemonic);
     int id = plat_dialog(&kVPortForm, title, f);
     if (id == IDOK) {
         vport_values_to(&f->v, zyr.loop_msecs, index, rec);

@@ -15,6 +15,7 @@
 #include "core/state.h"
 #include "display/commands.h"
 #include "display/editchecks.h"
+#include "display/filecmds.h"
 #include "display/grid.h"
 #include "display/portdlg.h"
 #include "display/steps.h"
@@ -246,6 +247,36 @@ int parameter_delete(int index) {
 
 // ---- Settings ------------------------------------------------------------------------------
 
+// The X port of the plot whose Y port is at index, when it is one.
+static void pair_load(int index, PortPair* pair) {
+    memset(pair, 0, sizeof *pair);
+    PortHead* y = page_port(index);
+    PortHead* x = page_port(index - 1);
+    if (y && (y->port_flags & PF_PLOT) && x && (x->flags & RT_XPORT)) {
+        page_port_record(x, &pair->x);
+        pair->has_x = true;
+    }
+}
+
+// Settings taken from the dialog onto the port at index (and its X port):
+// the index of the port then, or -1 when they could not be applied.
+static int settings_apply(int index, PortRecord* rec, PortPair* pair) {
+    if (pair->new_plot) {
+        // A plot needs its X port just before it: the pair is made anew.
+        page_delete_port(index);
+        int yi = CreateZYRPortVHL(rec, &pair->x, SLOT_DISPLAY);
+        if (yi < 0) error_box("Cannot create the plot", "Out of memory or table full");
+        page_mark_plot_pairs();
+        return yi;
+    }
+    if (pair->x_changed && page_replace_port(index - 1, &pair->x) != 0)
+        error_box("Cannot apply the X value settings", "The X value port is kept as it was");
+    int rc = page_replace_port(index, rec);
+    if (rc != 0) error_box("Cannot apply the settings", "The parameter is kept as it was");
+    page_link_subcom_tags(SLOT_DISPLAY);
+    return rc == 0 ? index : -1;
+}
+
 static bool has_feature(const ZyrPort* p) {
     return (p->h.port_flags & (PF_ALARM | PF_RECORD)) || (p->h.flags & RT_FILTER) || p->rec_kind != REC_NONE;
 }
@@ -266,10 +297,11 @@ int parameter_settings(int index) {
                        "change any setttings, you\nwill be requested to switch off the feature.\n",
                        "Settings", MB_OKCANCEL | MB_ICONEXCLAMATION) != IDOK)
         return -1;
-    PortRecord rec, x;
+    PortRecord rec;
     page_port_record(&p->h, &rec);
-    bool new_plot = false;
-    if (port_settings_dialog(index, &rec, &x, &new_plot) != IDOK || page_gone(gen)) return -1;
+    PortPair pair;
+    pair_load(index, &pair);
+    if (port_settings_dialog(index, &rec, &pair) != IDOK || page_gone(gen)) return -1;
     if (feature) {
         if (box("This parameter has an alarm or recording set\nor is used a packet filter.\n\nPressing OK will save "
                 "the new parameter\nsettings but will unconditionallyswitch\noff the feature.\n\nPressing Cancel will "
@@ -279,18 +311,7 @@ int parameter_settings(int index) {
         if (page_gone(gen)) return -1;
         rec.port_flags &= ~(PF_ALARM | PF_RECORD | PF_FILTER);
     }
-    if (new_plot) {
-        // A plot needs its X port just before it: the pair is made anew.
-        page_delete_port(index);
-        int yi = CreateZYRPortVHL(&rec, &x, SLOT_DISPLAY);
-        if (yi < 0) error_box("Cannot create the plot", "Out of memory or table full");
-        page_mark_plot_pairs();
-        page_edited();
-        return yi < 0 ? -1 : 0;
-    }
-    int rc = page_replace_port(index, &rec);
-    if (rc != 0) error_box("Cannot apply the settings", "The parameter is kept as it was");
-    page_link_subcom_tags(SLOT_DISPLAY);
+    int rc = settings_apply(index, &rec, &pair) < 0 ? -1 : 0;
     page_edited();
     return rc;
 }
@@ -426,8 +447,10 @@ static int add_port(PortRecord* y, PortRecord* x, bool has_x, int col, int row) 
     page_edited();
     PortRecord rec;
     page_port_record(page_port(yi), &rec);
+    PortPair pair;
+    pair_load(yi, &pair);
     uint32_t gen = pages.generation;
-    int id = port_settings_dialog(yi, &rec);
+    int id = port_settings_dialog(yi, &rec, &pair);
     if (page_gone(gen)) return -1;   // the new port went with its page
     if (id != IDOK) {
         int first, last;
@@ -436,9 +459,10 @@ static int add_port(PortRecord* y, PortRecord* x, bool has_x, int col, int row) 
         canvas_invalidate();
         return -1;
     }
-    page_replace_port(yi, &rec);
+    int applied = settings_apply(yi, &rec, &pair);
     canvas_invalidate();
-    return yi;
+    // Settings that could not be applied leave the new port as it came.
+    return applied < 0 && !pair.new_plot ? yi : applied;
 }
 
 static const char* const kTemplates[] = {"VPORT_default", "PLOT_EXMPL"};
@@ -481,6 +505,29 @@ int parameter_new(int col, int row) {
     return add_port(&y, &x, has_x, col, row);
 }
 
+// NewMnemonicSelect: the parameters of the chosen page, under its name.
+struct CopySelectValues {
+    char from[24 + PROMPT_LINE_MAX];
+    DlgList list;
+};
+static const DlgControl kCopySelectControls[] = {
+    {DLG_TEXT, "", (uint32_t)offsetof(CopySelectValues, from), 0, 0},
+    {DLG_LIST, "&Parameter", (uint32_t)offsetof(CopySelectValues, list), 0, 0},
+    {DLG_BUTTON, "OK", 0, IDOK, DLG_DEFAULT},
+    {DLG_BUTTON, "Cancel", 0, IDCANCEL, 0},
+};
+static const DlgForm kCopySelectForm = {kCopySelectControls, (int)std::size(kCopySelectControls), nullptr};
+
+static int copy_select(const char* path, const NameList& list) {
+    CopySelectValues v{};
+    char shortened[PROMPT_LINE_MAX + 1];
+    path_shorten(path, PROMPT_LINE_MAX, shortened, sizeof shortened);
+    snprintf(v.from, sizeof v.from, "Copy Parameter from:\n%s", shortened);
+    v.list = DlgList{list.names, list.count, 0, {}};
+    if (plat_dialog(&kCopySelectForm, "Select Parameter to Copy", &v) != IDOK) return -1;
+    return v.list.selected >= 0 && v.list.selected < list.count ? v.list.selected : -1;
+}
+
 int parameter_copy_from(int col, int row) {
     if (system_page(display_page())) {
         box("Cannot perform this operation\non pages 0,9998,9999", "Page Operation", MB_OK | MB_ICONSTOP);
@@ -512,7 +559,7 @@ int parameter_copy_from(int col, int row) {
         list.names[list.count] = recs[i].mnemonic;
         list.index[list.count++] = i;
     }
-    int k = n ? mnemonic_select("Select Parameter to Copy", list.names, list.count, 0) : -1;
+    int k = n ? copy_select(path, list) : -1;
     int rc = -1;
     if (k >= 0) {
         PortRecord y = recs[k], x{};

@@ -26,6 +26,8 @@ enum : int {
     BTN_PLOT = 1031,
     BTN_FUNCTION = 1032,
     BTN_SUBCOM = 1033,
+    BTN_XVALUE = 1034,
+    BTN_HELP = 1099,     // the help file, the dialog staying open
 };
 
 // What the page operations give the editing (null: not available).

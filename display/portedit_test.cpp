@@ -275,3 +275,76 @@ TEST_F(PortEdit, ThePlotTemplateMakesAPairAtTheCell) {
     EXPECT_EQ(y->rec->plot_column, 10);
     EXPECT_EQ(fake_ui_dialogs().back().title, "Parameter 'PLOT_EXMPL' Y port Settings");
 }
+
+// Copy from another page: the list says which page file it shows, and a
+// plot comes with its X port to the clicked cell.
+TEST_F(PortEdit, CopyFromBringsAPlotPairFromTheChosenPage) {
+    write_templates();
+    port_at("P1", 6, 3);
+    static std::string from;
+    from = dir_ + "/PAGE9998.BIN";
+    portedit_hooks.choose_page = [](const char*, char* path, int cap, int* page) {
+        snprintf(path, (size_t)cap, "%s", from.c_str());
+        *page = 9998;
+        return 1;
+    };
+    int before = pages.next_index;
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.select("&Parameter", 2);   // PLOT_EXMPL, after VPORT_default and X_default
+        return IDOK;
+    });
+    fake_ui_dialog_press(IDOK);
+    int yi = parameter_copy_from(20, 8);
+    ASSERT_EQ(yi, before + 1);
+    ASSERT_GE(fake_ui_dialogs().size(), 2u);
+    EXPECT_EQ(fake_ui_dialogs()[0].title, "Select Parameter to Copy");
+    ASSERT_FALSE(fake_ui_dialogs()[0].texts.empty());
+    EXPECT_EQ(fake_ui_dialogs()[0].texts[0], "Copy Parameter from:\n" + from);
+    EXPECT_STREQ(page_port(before)->rec->mnemonic, "X_default");
+    EXPECT_TRUE(page_port(before)->flags & RT_XPORT);
+    EXPECT_EQ(page_port(yi)->rec->row, 8);
+    EXPECT_EQ(page_port(yi)->rec->column, 20);
+}
+
+// "&X Value" in a plot's Y port settings edits its X port, which is taken
+// only with the Y port's OK.
+TEST_F(PortEdit, TheXValueOfAPlotIsEditedFromItsYPort) {
+    write_templates();
+    port_at("P1", 6, 3);
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.select("&Parameter", 1);   // PLOT_EXMPL
+        return IDOK;
+    });
+    fake_ui_dialog_press(IDOK);
+    int yi = parameter_new(35, 12);
+    ASSERT_GT(yi, 0);
+    auto edit_x_then = [](int y_button) {
+        fake_ui_dialog_press(BTN_XVALUE);
+        fake_ui_dialog_answer([](const FakeDialog& d) {
+            d.set_edit("&Mnemonic", "RUNTIME");
+            d.set_edit("&Format", "%9.3f");
+            return IDOK;
+        });
+        fake_ui_dialog_press(y_button);
+    };
+    edit_x_then(IDCANCEL);
+    EXPECT_EQ(parameter_settings(yi), -1);
+    EXPECT_STREQ(page_port(yi - 1)->rec->mnemonic, "X_default");
+    edit_x_then(IDOK);
+    EXPECT_EQ(parameter_settings(yi), 0);
+    EXPECT_EQ(fake_ui_dialogs().back().title, "Parameter 'X_default' X port Settings");
+    ASSERT_NE(page_port(yi - 1), nullptr);
+    EXPECT_STREQ(page_port(yi - 1)->rec->mnemonic, "RUNTIME");
+    EXPECT_STREQ(page_port(yi - 1)->rec->displayformat, "%9.3f");
+    EXPECT_TRUE(page_port(yi - 1)->flags & RT_XPORT);
+    EXPECT_TRUE(page_port(yi)->port_flags & PF_PLOT);
+}
+
+TEST_F(PortEdit, APortWithoutAPlotHasNoXValue) {
+    ZyrPort* p = port_at("VBUS", 6, 3);
+    fake_ui_dialog_press(BTN_XVALUE);
+    fake_ui_dialog_press(IDCANCEL);
+    EXPECT_EQ(parameter_settings(p->index), -1);
+    ASSERT_EQ(fake_ui_boxes().size(), 1u);
+    EXPECT_EQ(fake_ui_boxes()[0].caption, "X Value");
+}

@@ -150,15 +150,26 @@ struct LimitValues {
     char lower[32], upper[32];
     int32_t invert;
 };
-static const DlgControl kFilterControls[] = {
+// The filter's controls; the sub-commutation has the same but "&Help",
+// which comes last.
+static const DlgControl kLimitControls[] = {
     {DLG_EDIT, "Lower Limit", (uint32_t)offsetof(LimitValues, lower), 31, 0},
     {DLG_EDIT, "Upper Limit", (uint32_t)offsetof(LimitValues, upper), 31, 0},
     {DLG_CHECK, "&Invert", (uint32_t)offsetof(LimitValues, invert), 0, 0},
     {DLG_BUTTON, "&On", 0, BTN_ON, DLG_DEFAULT},
     {DLG_BUTTON, "O&ff", 0, BTN_OFF, 0},
     {DLG_BUTTON, "&Cancel", 0, IDCANCEL, 0},
+    {DLG_BUTTON, "&Help", 0, BTN_HELP, 0},
 };
-static const DlgForm kLimitForm = {kFilterControls, (int)std::size(kFilterControls), nullptr};
+
+static int filter_button(void*, int id, DlgErrors*) {
+    if (id != BTN_HELP) return DLG_CLOSE;
+    help_show();
+    return DLG_STAY;
+}
+
+static const DlgForm kFilterForm = {kLimitControls, (int)std::size(kLimitControls), filter_button};
+static const DlgForm kSubcomForm = {kLimitControls, (int)std::size(kLimitControls) - 1, nullptr};
 
 // Reads the limits of a port of that type: 0, or the box said why.
 static int read_limits(const LimitValues& v, int type, ValueCell* lo, ValueCell* hi, const char* failure) {
@@ -193,7 +204,7 @@ void filter_command(int) {
     snprintf(title, sizeof title, "Packet %.80s Filter", p->h.rec->mnemonic);
     LimitValues v{};
     for (;;) {
-        if (plat_dialog(&kLimitForm, title, &v) != BTN_ON) return;
+        if (plat_dialog(&kFilterForm, title, &v) != BTN_ON) return;
         ValueCell lo{}, hi{};
         if (read_limits(v, p->data_type, &lo, &hi, "Cannot create filter") != 0) continue;
         PortRecord rec;
@@ -229,7 +240,7 @@ int subcom_dialog(int index, PortRecord* rec) {
     snprintf(title, sizeof title, "Sub-com tag %.23s", rec->subcomtag);
     LimitValues v{};
     for (;;) {
-        int id = plat_dialog(&kLimitForm, title, &v);
+        int id = plat_dialog(&kSubcomForm, title, &v);
         if (id == BTN_OFF) {
             rec->port_flags &= ~PF_SUBCOM;
             return 0;

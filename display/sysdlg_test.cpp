@@ -4,6 +4,7 @@
 
 #include "core/packet.h"
 #include "display/grid.h"
+#include "display/portedit.h"
 #include "engine/playback.h"
 #include "tests/display_support.h"
 #include "tests/eval_support.h"
@@ -87,4 +88,31 @@ TEST_F(SysDialogs, ANewSyncPatternMovesTheHeader) {
     EXPECT_EQ(pkt_layout.header_len, header + 4 - sync);
     EXPECT_EQ(pkt_layout.sync_value, 0x1ACFFC1Du);
     EXPECT_EQ(pkt_layout.fixed_len, 64);
+}
+
+// "&Help" looks for the help file (none here) and leaves the filter dialog
+// up with what was typed; On then sets the filter from it.
+TEST_F(SysDialogs, HelpKeepsTheFilterDialogOpen) {
+    PortRecord r = eval_record(VIEW_PACKETHEADER, 8, "%5hu");
+    snprintf(r.mnemonic, sizeof r.mnemonic, "PKTCOUNT");
+    ZyrPort* p = make_port(r);
+    ASSERT_NE(p, nullptr);
+    int index = p->index;          // the port is built anew with its filter
+    fake_ui_dialog_press(IDOK);   // Packet Filter Parameter
+    fake_ui_dialog_answer([](const FakeDialog& d) {
+        d.set_edit("Lower Limit", "10");
+        d.set_edit("Upper Limit", "20");
+        return BTN_HELP;
+    });
+    fake_ui_dialog_press(BTN_ON);
+    filter_command(0);
+    ASSERT_EQ(fake_ui_boxes().size(), 1u);
+    EXPECT_NE(fake_ui_boxes()[0].text.find("Help file not found"), std::string::npos) << fake_ui_boxes()[0].text;
+    ASSERT_EQ(fake_ui_dialogs().size(), 2u);
+    EXPECT_EQ(fake_ui_dialogs()[1].title, "Packet PKTCOUNT Filter");
+    ZyrPort* q = zyr_port(index);
+    ASSERT_NE(q, nullptr);
+    EXPECT_TRUE(q->h.port_flags & PF_FILTER);
+    EXPECT_EQ(q->h.rec->filter_lower.u32, 10u);
+    EXPECT_EQ(q->h.rec->filter_upper.u32, 20u);
 }
