@@ -87,6 +87,8 @@ static void free_output() {
     QOBfree(net.out_chunk);
     net.out_ring = net.out_chunk = nullptr;
     net.out_size = net.out_put = net.out_get = 0;
+    net.ends_first = net.ends_count = 0;
+    net.out_aligned = true;
     zyr.IoFlags &= ~IO_NET_OUT;
 }
 

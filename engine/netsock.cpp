@@ -65,6 +65,7 @@ void free_qob_socket(QobSocket* s) {
         return;
     }
     QOBfree(s->name);
+    QOBfree(s->backlog);
     QOBfree(s);
 }
 

@@ -27,6 +27,14 @@ struct QobSocket {
     uint32_t type;                  // QOBSOCKET_*
     uint32_t dropped;               // bytes this client could not take
     bool short_logged;              // a short send was logged since its last whole send
+    // A client's stream holds whole messages only: the tail of a chunk it
+    // could not take now waits here (pool, a chunk's size) and goes first;
+    // a chunk that comes while it waits is lost whole, and the client then
+    // waits for a chunk that starts a message.
+    uint8_t* backlog;
+    uint32_t backlog_len, backlog_off;
+    bool aligned;                   // the client's stream stands at a message start
+    bool joined;                    // it has been sent something
 };
 
 struct SocketTable {

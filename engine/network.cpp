@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/diagnostics.h"
+#include "core/mempool.h"
 #include "core/state.h"
 #include "platform/ui.h"
 
@@ -166,13 +167,22 @@ uint32_t net_out_fill() {
 int net_put(const uint8_t* p, int len) {
     if (!(zyr.IoFlags & IO_NET_OUT) || !net.out_ring || len <= 0) return 0;
     uint32_t room = net.out_size - 1 - net_out_fill();
-    uint32_t k = (uint32_t)len < room ? (uint32_t)len : room;
+    if ((uint32_t)len > room) {
+        zyr_stat(ST_NET_OUT_REFUSED) += (uint32_t)len;
+        return 0;
+    }
+    uint32_t k = (uint32_t)len;
     uint32_t first = net.out_size - net.out_put;
     if (first > k) first = k;
     memcpy(net.out_ring + net.out_put, p, first);
     memcpy(net.out_ring, p + first, k - first);
     net.out_put = (net.out_put + k) % net.out_size;
-    if (k < (uint32_t)len) zyr_stat(ST_NET_OUT_REFUSED) += (uint32_t)len - k;
+    // With the list full, the message joins the one before it: the chunks
+    // are then cut less finely, never inside a message they could avoid.
+    if (net.ends_count == (uint32_t)NET_OUT_ENDS)
+        net.out_ends[(net.ends_first + net.ends_count - 1) % NET_OUT_ENDS] = net.out_put;
+    else
+        net.out_ends[(net.ends_first + net.ends_count++) % NET_OUT_ENDS] = net.out_put;
     return (int)k;
 }
 
@@ -181,47 +191,134 @@ static void client_failed(QobSocket* s, int err) {
     net_close_client(s);
 }
 
-void send_all_qob_sockets(uint32_t type, const uint8_t* buf, int len) {
+static bool send_failed(ssize_t n) { return n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR; }
+
+// Sends what waits for the client: true when nothing waits any more, false
+// with *err 0 when some still does, or with the socket's error.
+static bool flush_backlog(QobSocket* s, int* err) {
+    *err = 0;
+    if (s->backlog_len == 0) return true;
+    ssize_t n = send(s->fd, s->backlog + s->backlog_off, s->backlog_len, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (send_failed(n)) {
+        *err = errno;
+        return false;
+    }
+    if (n > 0) {
+        s->backlog_off += (uint32_t)n;
+        s->backlog_len -= (uint32_t)n;
+    }
+    return s->backlog_len == 0;
+}
+
+static void client_lost(QobSocket* s, uint32_t bytes, const char* why) {
+    s->dropped += bytes;
+    zyr_stat(ST_NET_CLIENT_DROPPED) += bytes;
+    if (!s->short_logged) debug_printf("!! send_all_qob_sockets() client <%s> %s %u bytes", s->name ? s->name : "no-name",
+                                       why, (unsigned)bytes);
+    s->short_logged = true;
+}
+
+// One chunk to a TCP client; its error, or 0.
+static int send_to_client(QobSocket* s, const uint8_t* buf, uint32_t len, bool starts) {
+    int err;
+    if (!flush_backlog(s, &err)) {
+        if (err) return err;
+        client_lost(s, len, "cannot keep up, lost");
+        s->aligned = false;
+        return 0;
+    }
+    if (!s->aligned) {
+        // A client that joined, or lost a chunk, waits for a message start.
+        if (!starts) {
+            if (s->joined) client_lost(s, len, "waits for a message start, lost");
+            return 0;
+        }
+        s->aligned = true;
+    }
+    ssize_t n = send(s->fd, buf, len, MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (send_failed(n)) return errno;
+    uint32_t sent = n > 0 ? (uint32_t)n : 0;
+    s->joined = true;
+    if (sent == len) {
+        s->short_logged = false;
+        return 0;
+    }
+    // The rest of the chunk waits for the client's next turn.
+    if (!s->backlog) s->backlog = (uint8_t*)QOBmalloc(net.out_size / 4 ? net.out_size / 4 : 1);
+    if (!s->backlog || len - sent > net.out_size / 4) {
+        client_lost(s, len - sent, "no room to wait, lost");
+        s->aligned = false;
+        return 0;
+    }
+    memcpy(s->backlog, buf + sent, len - sent);
+    s->backlog_off = 0;
+    s->backlog_len = len - sent;
+    return 0;
+}
+
+void send_all_qob_sockets(uint32_t type, const uint8_t* buf, int len, bool starts) {
     QobSocket* failed[NET_SOCKETS];
     int failed_errs[NET_SOCKETS];
     int nfailed = 0;
     for (QobSocket* s : sock_table.slot) {
         if (!s || s->fd < 0 || !(s->type & type & (QOBSOCKET_CLIENT | QOBSOCKET_CLIENT_UDP))) continue;
-        bool udp = (s->type & QOBSOCKET_CLIENT_UDP) != 0;
-        ssize_t n = udp ? sendto(s->fd, buf, (size_t)len, MSG_DONTWAIT | MSG_NOSIGNAL, (const sockaddr*)&net.udp_dest,
-                                 sizeof net.udp_dest)
-                        : send(s->fd, buf, (size_t)len, MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            int e = errno;
-            debug_printf("ERROR send_all_qob_sockets() rtn = %d wsa %d", (int)n, e);
-            if (!udp) {
-                failed[nfailed] = s;
-                failed_errs[nfailed++] = e;
-            }
-        } else if (n < len) {
-            // A client that does not read loses what it cannot take now; the
-            // others and the cycle go on. Logged once until it takes a whole chunk.
-            uint32_t lost = (uint32_t)(len - (n > 0 ? n : 0));
-            s->dropped += lost;
-            zyr_stat(ST_NET_CLIENT_DROPPED) += lost;
-            if (!s->short_logged) debug_printf("!! send_all_qob_sockets() requested %d sent %d", len, (int)(n > 0 ? n : 0));
-            s->short_logged = true;
-        } else {
-            s->short_logged = false;
+        if (s->type & QOBSOCKET_CLIENT_UDP) {
+            ssize_t n = sendto(s->fd, buf, (size_t)len, MSG_DONTWAIT | MSG_NOSIGNAL, (const sockaddr*)&net.udp_dest,
+                               sizeof net.udp_dest);
+            if (send_failed(n)) debug_printf("ERROR send_all_qob_sockets() rtn = %d wsa %d", (int)n, errno);
+            if (n < len) client_lost(s, (uint32_t)len, "datagram not sent,");
+            break;
         }
-        if (udp) break;
+        int err = send_to_client(s, buf, (uint32_t)len, starts);
+        if (err) {
+            debug_printf("ERROR send_all_qob_sockets() rtn = %d wsa %d", -1, err);
+            failed[nfailed] = s;
+            failed_errs[nfailed++] = err;
+        }
     }
     for (int i = 0; i < nfailed; i++) client_failed(failed[i], failed_errs[i]);
 }
 
+// Clients still holding the tail of a chunk get it as soon as they take it.
+static void flush_backlogs() {
+    QobSocket* failed[NET_SOCKETS];
+    int failed_errs[NET_SOCKETS];
+    int nfailed = 0;
+    for (QobSocket* s : sock_table.slot) {
+        int err;
+        if (!s || s->fd < 0 || !(s->type & QOBSOCKET_CLIENT) || s->backlog_len == 0 || flush_backlog(s, &err) || !err)
+            continue;
+        failed[nfailed] = s;
+        failed_errs[nfailed++] = err;
+    }
+    for (int i = 0; i < nfailed; i++) client_failed(failed[i], failed_errs[i]);
+}
+
+// The longest run of whole messages from out_get that fits in max bytes,
+// or max itself when the first message is longer (*ends false then).
+static uint32_t chunk_length(uint32_t max, bool* ends) {
+    uint32_t best = 0;
+    while (net.ends_count > 0) {
+        uint32_t d = (net.out_ends[net.ends_first] - net.out_get + net.out_size) % net.out_size;
+        if (d > max) break;
+        if (d > 0) best = d;
+        net.ends_first = (net.ends_first + 1) % NET_OUT_ENDS;
+        net.ends_count--;
+    }
+    *ends = best > 0;
+    return best > 0 ? best : max;
+}
+
 void net_output_service() {
     if (!(zyr.IoFlags & IO_NET_OUT) || !net.out_ring) return;
+    flush_backlogs();
     uint32_t fill = net_out_fill();
     if (fill == 0) return;
     zyr_stat(ST_TX_FILL) = (uint32_t)((uint64_t)fill * 1024 / net.out_size);
     uint32_t quarter = net.out_size / 4 ? net.out_size / 4 : 1;
     if (fill < quarter && zyr.zyr_msecs - net.last_send_ms < NET_GATHER_MS) return;
-    uint32_t k = fill < quarter ? fill : quarter;
+    bool ends;
+    uint32_t k = chunk_length(fill < quarter ? fill : quarter, &ends);
     uint32_t first = net.out_size - net.out_get;
     if (first > k) first = k;
     memcpy(net.out_chunk, net.out_ring + net.out_get, first);
@@ -230,7 +327,9 @@ void net_output_service() {
     net.last_send_ms = zyr.zyr_msecs;
     zyr_stat(ST_TX_BLOCK) = k;
     if (k > zyr_stat(ST_TX_BLOCK_MAX)) zyr_stat(ST_TX_BLOCK_MAX) = k;
-    send_all_qob_sockets(QOBSOCKET_CLIENT | QOBSOCKET_CLIENT_UDP, net.out_chunk, (int)k);
+    bool starts = net.out_aligned;
+    net.out_aligned = ends;
+    send_all_qob_sockets(QOBSOCKET_CLIENT | QOBSOCKET_CLIENT_UDP, net.out_chunk, (int)k, starts);
 }
 
 // ---- events ------------------------------------------------------------------------

@@ -26,6 +26,7 @@ constexpr int WM_NET_ACCEPT = 0x400;
 constexpr int WM_NET_SOCKET = 0x401;
 
 constexpr uint32_t NET_GATHER_MS = 50;        // small amounts wait this long for more
+constexpr int NET_OUT_ENDS = 4096;            // message ends remembered in the output ring
 constexpr uint32_t NET_READ_REPORT_MS = 1000; // read errors reported at most this often
 
 // Protocol bits of the saved network entries.
@@ -61,6 +62,11 @@ struct NetState {
     uint8_t* out_ring;            // NO bytes
     uint8_t* out_chunk;           // NO/4
     uint32_t out_size, out_put, out_get;
+    // Where the messages put into the ring end (ring positions, oldest
+    // first), so that a chunk is cut between messages whenever it can be.
+    uint32_t out_ends[NET_OUT_ENDS];
+    uint32_t ends_first, ends_count;
+    bool out_aligned;             // the byte at out_get starts a message
     uint32_t last_send_ms;
     sockaddr_in udp_dest;         // where the UDP transmitter sends
     char host[81];                // the server being connected to
@@ -81,7 +87,8 @@ uint32_t net_in_fill();
 uint32_t net_out_fill();
 int net_get_byte();
 int net_get_bytes(uint8_t* dst, int n);
-// Puts bytes into the output ring up to NO-1 held; the count taken.
+// Puts one message (a packet, a command) into the output ring, whole or
+// not at all (counted as refused): the count taken, len or 0.
 int net_put(const uint8_t* p, int len);
 // Reads what the socket has into the input ring (a read event).
 void net_read(QobSocket* s);
@@ -91,11 +98,13 @@ void net_output_service();
 // Each pass: reading goes on when a full ring has room again; the output
 // service.
 void net_byte_services();
-// One send call to each client (0x10) and the UDP transmitter (0x40) of
-// type, in slot order; the first UDP socket ends the round. A client that
-// cannot take all of it loses the rest (counted); one whose socket fails
-// is closed.
-void send_all_qob_sockets(uint32_t type, const uint8_t* buf, int len);
+// A chunk to each client (0x10) and the UDP transmitter (0x40) of type,
+// in slot order; the first UDP socket ends the round. starts: the chunk
+// begins with a message. A client keeps what it cannot take now for its
+// next turn; while it still holds some, a chunk is lost to it whole
+// (counted), and it goes on at the next chunk that starts a message, so
+// what it receives is whole messages. One whose socket fails is closed.
+void send_all_qob_sockets(uint32_t type, const uint8_t* buf, int len, bool starts = true);
 
 // ---- events ------------------------------------------------------------------------
 

@@ -316,6 +316,112 @@ TEST_F(Net, ClientThatDoesNotReadLosesBytesAndStallsNoOne) {
     (void)slow;
 }
 
+// Message n of the stream: 1000 bytes, its index in the first two, the
+// rest the index modulo 251.
+static std::string message(int n) {
+    std::string m(1000, (char)(n % 251));
+    m[0] = (char)(n >> 8);
+    m[1] = (char)n;
+    return m;
+}
+
+// A stream of whole messages with rising indexes: their count, -1 if a
+// message is cut or out of order; *skips counts the jumps.
+static int whole_messages(const std::string& s, int* skips) {
+    *skips = 0;
+    if (s.size() % 1000) return -1;
+    int last = -1;
+    for (size_t off = 0; off < s.size(); off += 1000) {
+        int n = ((uint8_t)s[off] << 8) | (uint8_t)s[off + 1];
+        if (s.compare(off, 1000, message(n)) != 0 || n <= last) return -1;
+        if (last >= 0 && n > last + 1) ++*skips;
+        last = n;
+    }
+    return (int)(s.size() / 1000);
+}
+
+// A client that reads slowly loses whole messages, never parts of one,
+// and the one that keeps up gets every byte.
+TEST_F(Net, ASlowClientLosesWholeMessagesOnly) {
+    net_settings.out_bufsize = 65536;
+    ASSERT_EQ(net_start_server(), 0);
+    // The slow client's buffers are small from the start, so that its
+    // window follows its reading.
+    int small = 4096;
+    int slow = keep(socket(AF_INET, SOCK_STREAM, 0));
+    setsockopt(slow, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a = loopback(net_settings.tcp_port);
+    ASSERT_EQ(connect(slow, (sockaddr*)&a, sizeof a), 0);
+    ready(QOBSOCKET_LISTEN_MSG, FDW_READ);
+    int fast = keep(client_of(net_settings.tcp_port));
+    ready(QOBSOCKET_LISTEN_MSG, FDW_READ);
+    QobSocket* to_slow = nth_qob_socket(QOBSOCKET_CLIENT, 0);
+    ASSERT_NE(to_slow, nullptr);
+    setsockopt(to_slow->fd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    std::string sent, fast_got, slow_got;
+    char buf[65536];
+    int n = 0;
+    for (int round = 0; round < 300; round++) {
+        for (int i = 0; i < 12; i++, n++) {
+            std::string m = message(n);
+            ASSERT_EQ(net_put((const uint8_t*)m.data(), (int)m.size()), 1000);
+            sent += m;
+        }
+        for (int pass = 0; pass < 2; pass++) {
+            zyr.zyr_msecs += NET_GATHER_MS;
+            net_output_service();
+        }
+        fast_got += recv_some(fast, sent.size() - fast_got.size());
+        ssize_t k = round % 5 ? 0 : recv(slow, buf, 3000, MSG_DONTWAIT);
+        if (k > 0) slow_got.append(buf, (size_t)k);
+    }
+    // The rest of the slow client's stream, read as fast as it comes.
+    for (int quiet = 0, i = 0; quiet < 20 && i < 2000; i++) {
+        net_output_service();
+        ssize_t k = recv(slow, buf, sizeof buf, MSG_DONTWAIT);
+        if (k > 0) slow_got.append(buf, (size_t)k);
+        quiet = k > 0 || to_slow->backlog_len ? 0 : quiet + 1;
+        usleep(2000);
+    }
+    EXPECT_EQ(net_out_fill(), 0u);
+    EXPECT_TRUE(fast_got == sent) << fast_got.size() << " of " << sent.size();
+    int skips = 0;
+    int whole = whole_messages(slow_got, &skips);
+    EXPECT_GT(whole, 0) << slow_got.size() << " bytes";
+    EXPECT_GT(skips, 0) << whole << " messages of " << n << ", lost " << zyr_stat(ST_NET_CLIENT_DROPPED);
+    EXPECT_GT(zyr_stat(ST_NET_CLIENT_DROPPED), 0u);
+    EXPECT_EQ(net_client_count(), 2);
+}
+
+// A client that connects while a message longer than a chunk goes out
+// starts with the next message; the message itself reaches the others.
+TEST_F(Net, AClientJoiningInsideAMessageStartsWithTheNext) {
+    net_settings.out_bufsize = 4096;   // chunks of 1024
+    ASSERT_EQ(net_start_server(), 0);
+    int first = keep(client_of(net_settings.tcp_port));
+    ready(QOBSOCKET_LISTEN_MSG, FDW_READ);
+    std::string a(3000, 'a'), b(100, 'b');
+    ASSERT_EQ(net_put((const uint8_t*)a.data(), (int)a.size()), 3000);
+    zyr.zyr_msecs += NET_GATHER_MS;
+    net_output_service();
+    EXPECT_EQ(net_out_fill(), 3000u - 1024u);
+    int later = keep(client_of(net_settings.tcp_port));
+    ready(QOBSOCKET_LISTEN_MSG, FDW_READ);
+    ASSERT_EQ(net_put((const uint8_t*)b.data(), (int)b.size()), 100);
+    for (int i = 0; i < 5; i++) {
+        zyr.zyr_msecs += NET_GATHER_MS;
+        net_output_service();
+    }
+    EXPECT_EQ(recv_some(first, 3100), a + b);
+    EXPECT_EQ(recv_some(later, 100), b);
+    EXPECT_EQ(zyr_stat(ST_NET_CLIENT_DROPPED), 0u);
+    // A message the ring cannot hold whole is refused whole.
+    std::string big(4096, 'c');
+    EXPECT_EQ(net_put((const uint8_t*)big.data(), (int)big.size()), 0);
+    EXPECT_EQ(net_out_fill(), 0u);
+    EXPECT_EQ(zyr_stat(ST_NET_OUT_REFUSED), 4096u);
+}
+
 TEST_F(Net, PortInUseShowsTheErrorBoxAndLeavesTheServerOff) {
     int l = keep(listener(net_settings.tcp_port));
     ASSERT_GE(l, 0);
