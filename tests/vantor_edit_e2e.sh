@@ -15,6 +15,7 @@ work=$(mktemp -d /tmp/zyr-edit-e2e.XXXXXX)
 fail() { echo "FAIL: $*"; cat "$work/debugmsg" 2>/dev/null; cat "$work/out.txt" 2>/dev/null; exit 1; }
 
 . "$src/tests/xvfb_support.sh"
+. "$src/tests/vantor_session.sh"
 pid=
 trap 'kill $pid 2>/dev/null; xvfb_stop; rm -rf "$work"' EXIT
 xvfb_start || fail "Xvfb did not start"
@@ -23,12 +24,7 @@ cd "$work" || exit 1
 cp "$src"/demo/PAGE*.TXT .
 "$qorvends" 0 9999 >/dev/null 2>&1 || fail "the demo pages do not compile"
 grep -q '"VBUS"' PAGE0010.TXT || fail "the demo page has no VBUS port"
-"$vantor" 10 >out.txt 2>&1 &
-pid=$!
-id=$(wait_window "^Welcome$") || fail "no Welcome box"
-xdotool windowfocus --sync "$id" key Return
-main=$(wait_window "ZYR for Linux") || fail "no main window"
-sleep 1
+start_vantor
 
 # A double-click on the line plot opens its Y port's options; Settings,
 # then X Value, edits the X port, which draws nothing of its own. The new
@@ -71,14 +67,7 @@ grep -q '"IBUS"' PAGE0010.TXT || fail "PAGE0010.TXT lost the other ports"
 awk '/mnemonic = "RUNSECS"/ { found = 1 } found && /title/ { print; exit }' PAGE0010.TXT | grep -q '"Elapsed"' ||
     fail "the X port's new title is not in PAGE0010.TXT"
 grep -qa 'VBUS' PAGE0010.BIN && fail "PAGE0010.BIN still holds VBUS"
-xdotool windowfocus --sync "$main" key alt+q
-id=$(wait_window "^ZYR Exit$") || fail "no exit question"
-xdotool windowfocus --sync "$id" key y
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-wait $pid
-code=$?
-[ "$code" = 0 ] || fail "exit code $code"
-if grep -q '^!! ' debugmsg; then fail "leak report not empty"; fi
+stop_vantor ""
 grep -q 'ERROR: ' out.txt && fail "sanitizer report"
 rm -f PAGE0010.BIN
 "$qorvends" 10 10 >q.txt 2>&1 || fail "the saved page text does not compile: $(cat q.txt)"
